@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need on a fresh Debian bookworm
+# machine. Safe to run again: apt skips what is there, the deb-src entry is
+# written once.
+set -euo pipefail
+
+if [ "$(id -u)" != 0 ]; then
+    echo "setup-machine.sh must run as root" >&2
+    exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+
+src_list=/etc/apt/sources.list.d/vek-bookworm-src.sources
+if [ ! -f "$src_list" ]; then
+    cat > "$src_list" <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+fi
+
+packages=(
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+    binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+    wine64 xvfb xauth 7zip cmake ninja-build gcc-multilib g++-multilib
+    qemu-user-static googletest dpkg-dev python3 fonts-wqy-microhei
+    zip unzip file
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ] || [ ! -f /var/lib/apt/lists/.vek-src-updated ]; then
+    apt-get update -qq
+    touch /var/lib/apt/lists/.vek-src-updated
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# MinGW builds use the posix thread model (std::thread, std::mutex).
+for arch in i686 x86_64; do
+    update-alternatives --set $arch-w64-mingw32-gcc /usr/bin/$arch-w64-mingw32-gcc-posix >/dev/null
+    update-alternatives --set $arch-w64-mingw32-g++ /usr/bin/$arch-w64-mingw32-g++-posix >/dev/null
+done
+echo "machine ready"

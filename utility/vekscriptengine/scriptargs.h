@@ -1,0 +1,21 @@
+// Argument and result conversions shared by every host function: text is
+// UTF-8 in the script and UTF-16 towards the system.
+#pragma once
+
+#include <lua/lua.h>
+
+#include <string>
+
+namespace vek {
+
+// Strings and numbers give their text; anything else reads as empty.
+std::wstring ArgText(lua_State* L, int index);
+// Numbers and numeric strings; anything else reads as 0.
+lua_Integer ArgInteger(lua_State* L, int index);
+lua_Unsigned ArgUnsigned(lua_State* L, int index);
+bool ArgBool(lua_State* L, int index);
+
+// Pushes UTF-8 text; nil when the conversion yields nothing.
+void PushText(lua_State* L, const std::wstring& text);
+
+}  // namespace vek

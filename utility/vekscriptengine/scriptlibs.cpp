@@ -1,0 +1,41 @@
+#include "scriptlibs.h"
+
+#include <lua/lauxlib.h>
+#include <lua/lualib.h>
+
+#include <iterator>
+
+#include "utility/vekscriptengine/hostlib/hostfunctions.h"
+
+namespace {
+
+// The standard libraries, in the order they are opened.
+const luaL_Reg kStandardLibraries[] = {
+    {"_G", luaopen_base},
+    {LUA_LOADLIBNAME, luaopen_package},
+    {LUA_COLIBNAME, luaopen_coroutine},
+    {LUA_TABLIBNAME, luaopen_table},
+    {LUA_IOLIBNAME, luaopen_io},
+    {LUA_OSLIBNAME, luaopen_os},
+    {LUA_STRLIBNAME, luaopen_string},
+    {LUA_BITLIBNAME, luaopen_bit32},
+    {LUA_MATHLIBNAME, luaopen_math},
+    {LUA_DBLIBNAME, luaopen_debug},
+};
+
+void RequireAll(lua_State* L, const luaL_Reg* first, const luaL_Reg* last) {
+    for (const luaL_Reg* lib = first; lib != last; ++lib) {
+        luaL_requiref(L, lib->name, lib->func, 1);
+        lua_pop(L, 1);
+    }
+}
+
+}  // namespace
+
+void OpenScriptLibraries(lua_State* L) {
+    RequireAll(L, std::begin(kStandardLibraries), std::end(kStandardLibraries));
+    // Nothing is preloaded; the table exists for scripts that look.
+    luaL_getsubtable(L, LUA_REGISTRYINDEX, "_PRELOAD");
+    lua_pop(L, 1);
+    RegisterHostFunctions(L);
+}

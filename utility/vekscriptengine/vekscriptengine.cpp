@@ -1,0 +1,115 @@
+#include "vekscriptengine.h"
+
+#include <lua/lauxlib.h>
+
+#include <comdef.h>
+#include <stdexcept>
+
+#include "utility/base/handles.h"
+#include "utility/base/textconv.h"
+#include "utility/base/trace.h"
+#include "utility/vekscriptengine/scriptlibs.h"
+
+using vek::Trace;
+
+VekScriptEngine& VekScriptEngine::GetInstance() {
+    static VekScriptEngine engine;  // closed by the process-exit routines
+    return engine;
+}
+
+VekScriptEngine::VekScriptEngine() {
+    state_ = luaL_newstate();
+    if (!state_) throw _com_error(E_FAIL);
+    OpenScriptLibraries(state_);
+}
+
+VekScriptEngine::~VekScriptEngine() {
+    if (state_) lua_close(std::exchange(state_, nullptr));
+}
+
+bool VekScriptEngine::DoResLua(const wchar_t* type, const wchar_t* name) {
+    HMODULE module = ::GetModuleHandleW(nullptr);
+    HRSRC info = ::FindResourceW(module, name, type);
+    vek::UniqueResourceData data(info ? ::LoadResource(module, info) : nullptr);
+    if (!data) {
+        Trace(L"LoadResource failed. Type : %s ID : %s\r\n", type, name);
+        TraceError(L"");
+        return false;
+    }
+    const void* bytes = ::LockResource(data.get());
+    if (!bytes) {
+        TraceError(L"LockResource failed.");
+        return false;
+    }
+    const DWORD size = ::SizeofResource(module, info);
+    if (size == 0) {
+        Trace(L"ResSize == 0\r\n");
+        return false;
+    }
+    const std::string chunkName = vek::WideToThreadAnsi(name);
+    return DoBuffer(static_cast<const char*>(bytes), size, chunkName.c_str());
+}
+
+bool VekScriptEngine::DoBuffer(const char* bytes, size_t size, const char* chunkName) {
+    lua_State* L = state_;
+    if (luaL_loadbufferx(L, bytes, size, chunkName, nullptr) != LUA_OK) {
+        const char* message = lua_tolstring(L, -1, nullptr);
+        const std::wstring text = vek::Utf8ToWide(message ? message : "");
+        lua_pop(L, 1);
+        Trace(L"%s\r\n", text.c_str());
+        Trace(L"luaL_loadbuffer failed!\r\n");
+        return false;
+    }
+    return PCall(L, 0, 0) == LUA_OK;
+}
+
+int VekScriptEngine::PCall(lua_State* L, int nargs, int nresults) {
+    const int handler = lua_gettop(L) - nargs;  // the function's slot
+    lua_pushcfunction(L, OnScriptError);
+    lua_insert(L, handler);
+    const int status = lua_pcallk(L, nargs, nresults, handler, 0, nullptr);
+    lua_remove(L, handler);
+    return status;
+}
+
+void VekScriptEngine::CallEvent(const char* name) {
+    lua_State* L = state_;
+    lua_getglobal(L, name);
+    if (lua_type(L, -1) == LUA_TFUNCTION) {
+        PCall(L, 0, 0);
+    } else {
+        lua_pop(L, 1);
+    }
+}
+
+std::wstring VekScriptEngine::GetGlobalText(const char* name) {
+    lua_getglobal(state_, name);
+    const char* text = lua_tolstring(state_, -1, nullptr);
+    std::wstring value = text ? vek::Utf8ToWide(text) : std::wstring();
+    lua_pop(state_, 1);
+    return value;
+}
+
+lua_Integer VekScriptEngine::GetGlobalInteger(const char* name) {
+    lua_getglobal(state_, name);
+    const lua_Integer value = lua_tointegerx(state_, -1, nullptr);
+    lua_pop(state_, 1);
+    return value;
+}
+
+bool VekScriptEngine::GetGlobalBool(const char* name) {
+    lua_getglobal(state_, name);
+    const bool value = lua_toboolean(state_, -1) != 0;
+    lua_pop(state_, 1);
+    return value;
+}
+
+void VekScriptEngine::SetGlobalText(const char* name, const std::wstring& value) {
+    lua_pushstring(state_, vek::WideToUtf8(value).c_str());
+    lua_setglobal(state_, name);
+}
+
+void VekScriptEngine::SetGlobalBool(const char* name, bool value) {
+    lua_pushboolean(state_, value ? 1 : 0);
+    lua_setglobal(state_, name);
+}

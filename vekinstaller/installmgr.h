@@ -1,0 +1,31 @@
+// The five install stages. Each fires one script event under one recursive
+// lock, so no two events ever run in the script state at the same time.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+class CInstallMgr {
+public:
+    static CInstallMgr& GetInstance();
+
+    void BeforeInit();
+    void BeforeInstall();
+    void OnInstall();  // ends the product's tool processes first
+    void BeforeComplete();
+    void AfterComplete();
+
+    virtual ~CInstallMgr() = default;
+
+private:
+    CInstallMgr() = default;
+    void FireEvent(const char* eventName, bool killTools = false);
+    void KillAllToolProcess();
+
+    std::recursive_mutex lock_;
+};
+
+// Ends every running process whose image name equals one of `names`,
+// ignoring case, with exit code 10000.
+void KillProcessesByName(const std::vector<std::wstring>& names);

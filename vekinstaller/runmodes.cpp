@@ -1,0 +1,96 @@
+#include "runmodes.h"
+
+#include <curl/curl.h>
+
+#include "utility/base/handles.h"
+#include "utility/base/trace.h"
+#include "utility/vekscriptengine/vekscriptengine.h"
+#include "vekinstaller/globals.h"
+#include "vekinstaller/installmgr.h"
+#include "vekinstaller/ruvobaselog.h"
+#include "vekinstaller/ui/skinresources.h"
+
+using vek::Trace;
+
+namespace {
+
+constexpr int kSkinResourceId = 249;
+constexpr int kPerMonitorDpiAware = 2;
+
+// The log is removed at the next reboot: the undated base path and the dated
+// file the logger actually writes.
+void RegisterLogForRebootDeletion(const RunContext& context) {
+    ::MoveFileExW(context.logBasePath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    const std::wstring written = CRuvoBaseLog::GetInstance().FileName();
+    if (!written.empty()) ::MoveFileExW(written.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+// Hands the skin archive (resource ZIP 249) to the window framework.
+bool LoadSkinArchive(HINSTANCE instance) {
+    HRSRC info = ::FindResourceW(instance, MAKEINTRESOURCEW(kSkinResourceId), L"ZIP");
+    vek::UniqueResourceData data(info ? ::LoadResource(instance, info) : nullptr);
+    if (!data) {
+        TraceError(L"LoadResource failed. type : XML, id : LAYOUT.XML");
+        return false;
+    }
+    const void* bytes = ::LockResource(data.get());
+    if (!bytes) {
+        TraceError(L"LockResource failed.");
+        return false;
+    }
+    const DWORD size = ::SizeofResource(instance, info);
+    if (size == 0) {
+        Trace(L"ResSize == 0\r\n");
+        return false;
+    }
+    // The locked bytes of a loaded resource stay valid for the process.
+    vekui::SetResourceZip(bytes, size, L"");
+    return true;
+}
+
+void EnablePerMonitorDpi() {
+    vek::UniqueModule shcore(::LoadLibraryW(L"Shcore.dll"));
+    if (!shcore) return;
+    using SetAwareness = HRESULT(WINAPI*)(int);
+    auto set = reinterpret_cast<SetAwareness>(::GetProcAddress(shcore.get(), "SetProcessDpiAwareness"));
+    if (set) set(kPerMonitorDpiAware);
+}
+
+}  // namespace
+
+bool ChooseSilentMode(bool silentSwitch) {
+    if (silentSwitch) return true;
+    VekScriptEngine& engine = VekScriptEngine::GetInstance();
+    return engine.GetGlobalBool("global_enable_ss_install") && engine.GetGlobalBool("global_ss_install");
+}
+
+void RunSilent(const RunContext& context) {
+    VekScriptEngine& engine = VekScriptEngine::GetInstance();
+    engine.SetGlobalBool("global_ss_install", true);
+    Trace(L"global_ss_install==true ~!\r\n");
+    Trace(L"start ss install!");
+    engine.SetGlobalText("InstallPath", engine.GetGlobalText("global_install_path"));
+
+    CInstallMgr& manager = CInstallMgr::GetInstance();
+    manager.BeforeInstall();
+    manager.OnInstall();
+    manager.BeforeComplete();
+    manager.AfterComplete();
+
+    ::SendMessageW(g_hListenWnd, UM_INSTALL_FINISHED, 0, 0);
+    ::CoUninitialize();
+    RegisterLogForRebootDeletion(context);
+}
+
+void RunInteractive(const RunContext& context) {
+    vekui::SetResourceInstance(context.instance);
+    if (!LoadSkinArchive(context.instance)) return;
+    EnablePerMonitorDpi();
+    curl_global_init(CURL_GLOBAL_ALL);
+
+    // The statistics module and the installer window join here.
+
+    curl_global_cleanup();
+    ::CoUninitialize();
+    RegisterLogForRebootDeletion(context);
+}
