@@ -43,7 +43,14 @@ ensure() {
 
 case "${1:-}" in
     ensure) ensure ;;
-    start) ensure; "$WINESERVER" -p ;;
+    start)
+        ensure
+        "$WINESERVER" -k 2>/dev/null || true
+        "$WINESERVER" -w
+        # Server and background programs detached from our output, or the
+        # caller would wait for them to end.
+        "$WINESERVER" -p </dev/null >/dev/null 2>&1
+        "$WINE" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true ;;
     stop) "$WINESERVER" -k 2>/dev/null || true ;;
     *) echo "usage: prefix.sh ensure|start|stop" >&2; exit 2 ;;
 esac

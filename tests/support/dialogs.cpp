@@ -1,0 +1,90 @@
+#include "dialogs.h"
+
+#include <map>
+
+namespace vektest {
+
+namespace {
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[4096] = {};
+    ::GetWindowTextW(window, text, static_cast<int>(std::size(text)));
+    return text;
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[256] = {};
+    ::GetClassNameW(window, name, static_cast<int>(std::size(name)));
+    return name;
+}
+
+struct Search {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == search->pid && ClassOf(window) == L"#32770") {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK ReadChild(HWND child, LPARAM param) {
+    auto* info = reinterpret_cast<DialogInfo*>(param);
+    const std::wstring cls = ClassOf(child);
+    const LONG style = ::GetWindowLongW(child, GWL_STYLE);
+    if (_wcsicmp(cls.c_str(), L"Button") == 0) {
+        info->buttons.push_back(WindowText(child));
+    } else if (_wcsicmp(cls.c_str(), L"Static") == 0 && (style & SS_TYPEMASK) != SS_ICON &&
+               info->text.empty()) {
+        info->text = WindowText(child);
+    }
+    return TRUE;
+}
+
+const std::map<std::wstring, int> kCommands = {
+    {L"OK", IDOK},       {L"Cancel", IDCANCEL}, {L"Abort", IDABORT}, {L"Retry", IDRETRY},
+    {L"Ignore", IDIGNORE}, {L"Yes", IDYES},     {L"No", IDNO},
+};
+
+}  // namespace
+
+std::optional<DialogInfo> WaitForDialog(DWORD pid, DWORD timeoutMs) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    do {
+        Search search{pid, nullptr};
+        ::EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            ::Sleep(100);  // let the box finish filling in its controls
+            DialogInfo info;
+            info.window = search.found;
+            info.caption = WindowText(search.found);
+            ::EnumChildWindows(search.found, ReadChild, reinterpret_cast<LPARAM>(&info));
+            return info;
+        }
+        ::Sleep(50);
+    } while (::GetTickCount64() < deadline);
+    return std::nullopt;
+}
+
+bool PressButton(const DialogInfo& dialog, const std::wstring& command) {
+    const auto it = kCommands.find(command);
+    if (it == kCommands.end()) return false;
+    HWND button = ::GetDlgItem(dialog.window, it->second);
+    if (!button) return false;
+    return ::PostMessageW(dialog.window, WM_COMMAND, MAKEWPARAM(it->second, BN_CLICKED),
+                          reinterpret_cast<LPARAM>(button)) != FALSE;
+}
+
+std::optional<DialogInfo> AnswerDialog(DWORD pid, const std::wstring& command, DWORD timeoutMs) {
+    auto dialog = WaitForDialog(pid, timeoutMs);
+    if (dialog) PressButton(*dialog, command);
+    return dialog;
+}
+
+}  // namespace vektest

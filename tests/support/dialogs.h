@@ -1,0 +1,30 @@
+// Message boxes and dialogs of another process, answered without a human.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vektest {
+
+struct DialogInfo {
+    HWND window = nullptr;
+    std::wstring caption;
+    std::wstring text;                  // the message text
+    std::vector<std::wstring> buttons;  // button texts, in child order
+};
+
+// The first dialog (class "#32770") of process `pid`, waited for up to
+// `timeoutMs`.
+std::optional<DialogInfo> WaitForDialog(DWORD pid, DWORD timeoutMs);
+
+// Presses the button named by its command: "OK", "Cancel", "Abort", "Retry",
+// "Ignore", "Yes", "No". False when the dialog has no such button.
+bool PressButton(const DialogInfo& dialog, const std::wstring& command);
+
+// Waits for the dialog of `pid`, presses `command`, returns what it showed.
+std::optional<DialogInfo> AnswerDialog(DWORD pid, const std::wstring& command, DWORD timeoutMs = 20000);
+
+}  // namespace vektest

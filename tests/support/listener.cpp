@@ -1,0 +1,53 @@
+#include "listener.h"
+
+namespace vektest {
+
+namespace {
+const wchar_t kClass[] = L"VekTestListener";
+}
+
+ListenerWindow::ListenerWindow(UINT recorded, std::function<void()> onMessage)
+    : recorded_(recorded), onMessage_(std::move(onMessage)) {
+    HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = std::thread(&ListenerWindow::Run, this, ready);
+    ::WaitForSingleObject(ready, 10000);
+    ::CloseHandle(ready);
+}
+
+ListenerWindow::~ListenerWindow() {
+    if (window_) ::PostMessageW(window_, WM_CLOSE, 0, 0);
+    if (thread_.joinable()) thread_.join();
+}
+
+std::vector<ReceivedMessage> ListenerWindow::Received() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return received_;
+}
+
+LRESULT CALLBACK ListenerWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<ListenerWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self && message == self->recorded_) {
+        if (self->onMessage_) self->onMessage_();
+        std::lock_guard<std::mutex> guard(self->lock_);
+        self->received_.push_back({message, wParam, lParam});
+        return 0;
+    }
+    if (message == WM_DESTROY) ::PostQuitMessage(0);
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+void ListenerWindow::Run(HANDLE ready) {
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = Proc;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kClass;
+    ::RegisterClassW(&windowClass);  // fails harmlessly when already registered
+    window_ = ::CreateWindowExW(0, kClass, L"listener", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                windowClass.hInstance, nullptr);
+    ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ::SetEvent(ready);
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+}
+
+}  // namespace vektest

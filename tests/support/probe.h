@@ -1,0 +1,34 @@
+// Runs a test installer whose install chunk records every event in a file
+// and then runs a script of the test's own (see fixtures/probe).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tests/support/process.h"
+#include "tests/support/testenv.h"
+
+namespace vektest {
+
+class Probe {
+public:
+    explicit Probe(const std::wstring& installer = L"probe");
+
+    // Lua source run right after the install chunk: it may redefine events
+    // and globals. probe_record(...) appends a line to the record file.
+    Probe& Script(const std::string& lua);
+    Probe& Args(const std::wstring& args);
+    Probe& Env(const std::wstring& name, const std::wstring& value);
+    Probe& Timeout(DWORD ms);
+    Probe& WhileRunning(std::function<void(DWORD pid)> fn);
+
+    RunResult Run();
+    std::vector<std::string> Records() const;
+    const TempDir& dir() const { return dir_; }
+
+private:
+    TempDir dir_;
+    RunOptions options_;
+};
+
+}  // namespace vektest

@@ -1,0 +1,51 @@
+// Running the real programs under test: under a debugger that collects their
+// debug trace, or plainly as helpers.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "utility/base/handles.h"
+
+namespace vektest {
+
+struct RunOptions {
+    std::wstring exe;
+    std::wstring args;  // appended to the quoted program path
+    std::vector<std::pair<std::wstring, std::wstring>> env;  // added or replaced
+    DWORD timeoutMs = 30000;
+    // Runs on a separate thread once the process exists (dialogs, second
+    // instances); joined before RunTraced returns.
+    std::function<void(DWORD pid)> whileRunning;
+};
+
+struct RunResult {
+    DWORD exitCode = 0;
+    bool timedOut = false;
+    std::vector<std::wstring> traces;  // every OutputDebugString, in order
+
+    bool HasTrace(const std::wstring& text) const;
+    // Index of the first trace equal to `text`, or -1.
+    int IndexOf(const std::wstring& text) const;
+    std::wstring Joined() const;  // for failure messages
+};
+
+// Starts `options.exe` as a debuggee and runs it to its end (killing it after
+// the timeout).
+RunResult RunTraced(const RunOptions& options);
+
+// A helper process started without a debugger.
+struct Started {
+    vek::UniqueHandle process;
+    DWORD pid = 0;
+};
+Started StartProcess(const std::wstring& exe, const std::wstring& args,
+                     const std::vector<std::pair<std::wstring, std::wstring>>& env = {});
+// Waits for the end of the process; returns its exit code, or STILL_ACTIVE.
+DWORD WaitExit(HANDLE process, DWORD timeoutMs);
+
+}  // namespace vektest
