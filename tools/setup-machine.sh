@@ -27,7 +27,7 @@ packages=(
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine64 xvfb xauth 7zip cmake ninja-build gcc-multilib g++-multilib
     qemu-user-static googletest dpkg-dev python3 fonts-wqy-microhei
-    zip unzip file
+    zip unzip file locales
 )
 
 missing=()
@@ -40,6 +40,11 @@ if [ ${#missing[@]} -gt 0 ] || [ ! -f /var/lib/apt/lists/.vek-src-updated ]; the
 fi
 if [ ${#missing[@]} -gt 0 ]; then
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Tests run Windows programs with a Chinese locale (ANSI code page 936).
+if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
+    localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
 fi
 
 # MinGW builds use the posix thread model (std::thread, std::mutex).

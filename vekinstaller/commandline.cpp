@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include <algorithm>
+#include <cwchar>
 
 namespace {
 
@@ -43,4 +44,10 @@ bool CCommandLine::GetValue(const std::wstring& key, std::wstring& value) const 
     if (it == values_.end()) return false;
     value = it->second;
     return true;
+}
+
+HWND ListenerWindowFrom(const CCommandLine& commandLine) {
+    std::wstring value;
+    if (!commandLine.GetValue(L"InstallListenWnd", value)) return nullptr;
+    return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(wcstoul(value.c_str(), nullptr, 10)));
 }

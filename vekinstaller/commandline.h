@@ -3,6 +3,8 @@
 // value. Keys compare case-sensitively; a later key replaces an earlier one.
 #pragma once
 
+#include <windows.h>
+
 #include <map>
 #include <string>
 
@@ -18,3 +20,7 @@ private:
     std::wstring text_;
     std::map<std::wstring, std::wstring> values_;
 };
+
+// The listener window named by InstallListenWnd: the value's leading decimal
+// number as wcstoul reads it; 0 when the key is missing or holds no number.
+HWND ListenerWindowFrom(const CCommandLine& commandLine);

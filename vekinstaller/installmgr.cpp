@@ -12,20 +12,26 @@
 namespace {
 constexpr UINT kToolExitCode = 10000;
 
-// Calls `visit` with each entry of `folder` except "." and "..".
-template <typename Visit>
-void ForEachEntry(const std::wstring& folder, Visit visit) {
+// The entries of `folder` except "." and "..", in the order the search gives.
+std::vector<WIN32_FIND_DATAW> ListEntries(const std::wstring& folder) {
+    std::vector<WIN32_FIND_DATAW> entries;
     WIN32_FIND_DATAW entry;
-    vek::UniqueFind search(::FindFirstFileW((folder + L"\\*.*").c_str(), &entry));
-    if (!search) return;
+    std::wstring pattern = folder;
+    if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
+    vek::UniqueFind search(::FindFirstFileW((pattern + L"*.*").c_str(), &entry));
+    if (!search) return entries;
     do {
-        if (wcscmp(entry.cFileName, L".") == 0 || wcscmp(entry.cFileName, L"..") == 0) continue;
-        visit(entry);
+        if (wcscmp(entry.cFileName, L".") != 0 && wcscmp(entry.cFileName, L"..") != 0) entries.push_back(entry);
     } while (::FindNextFileW(search.get(), &entry));
+    return entries;
 }
 
 bool IsFolder(const WIN32_FIND_DATAW& entry) {
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool IsExecutable(const WIN32_FIND_DATAW& entry) {
+    return !IsFolder(entry) && wcscmp(::PathFindExtensionW(entry.cFileName), L".exe") == 0;
 }
 }  // namespace
 
@@ -51,16 +57,16 @@ void CInstallMgr::KillAllToolProcess() {
     const std::wstring installPath = VekScriptEngine::GetInstance().GetGlobalText("global_install_path");
     const std::wstring tools = installPath + L"\\Tools\\";
     VEK_LOG_INFO("strAppPath:" + vek::WideToUtf8(tools));
-    ForEachEntry(tools, [&](const WIN32_FIND_DATAW& tool) {
-        if (!IsFolder(tool)) return;
+    for (const WIN32_FIND_DATAW& tool : ListEntries(tools)) {
+        if (!IsFolder(tool)) continue;
         const std::wstring subfolder = tools + tool.cFileName;
         VEK_LOG_INFO(vek::WideToSystemAnsi(subfolder));
-        ForEachEntry(subfolder, [&](const WIN32_FIND_DATAW& file) {
-            if (IsFolder(file) || wcscmp(::PathFindExtensionW(file.cFileName), L".exe") != 0) return;
+        for (const WIN32_FIND_DATAW& file : ListEntries(subfolder)) {
+            if (!IsExecutable(file)) continue;
             VEK_LOG_INFO("2:----" + vek::WideToSystemAnsi(file.cFileName));
             KillProcessesByName({file.cFileName});
-        });
-    });
+        }
+    }
 }
 
 void KillProcessesByName(const std::vector<std::wstring>& names) {

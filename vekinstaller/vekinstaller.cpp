@@ -2,8 +2,6 @@
 // single-instance guard, the first event, then the run mode.
 #include <windows.h>
 
-#include <cwchar>
-
 #include "utility/base/handles.h"
 #include "utility/base/textconv.h"
 #include "utility/base/trace.h"
@@ -42,12 +40,6 @@ std::wstring OpenLog() {
     return path;
 }
 
-HWND ParseListener(const CCommandLine& commandLine) {
-    std::wstring value;
-    if (!commandLine.GetValue(L"InstallListenWnd", value)) return nullptr;
-    return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(wcstoul(value.c_str(), nullptr, 10)));
-}
-
 bool RunChunks() {
     VekScriptEngine& engine = VekScriptEngine::GetInstance();
     if (!engine.DoResLua(L"LUA", L"GLOBAL_VAR.LUAC")) {
@@ -66,7 +58,7 @@ bool RunChunks() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     RunContext context{instance, 0, OpenLog()};
     const CCommandLine commandLine(::GetCommandLineW());
-    g_hListenWnd = ParseListener(commandLine);
+    g_hListenWnd = ListenerWindowFrom(commandLine);
     if (!RunChunks()) return 0;
 
     VekScriptEngine& engine = VekScriptEngine::GetInstance();

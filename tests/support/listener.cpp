@@ -2,14 +2,11 @@
 
 namespace vektest {
 
-namespace {
-const wchar_t kClass[] = L"VekTestListener";
-}
-
-ListenerWindow::ListenerWindow(UINT recorded, std::function<void()> onMessage)
+ListenerWindow::ListenerWindow(UINT recorded, std::function<void()> onMessage,
+                               const wchar_t* className, DWORD style)
     : recorded_(recorded), onMessage_(std::move(onMessage)) {
     HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    thread_ = std::thread(&ListenerWindow::Run, this, ready);
+    thread_ = std::thread(&ListenerWindow::Run, this, ready, className, style);
     ::WaitForSingleObject(ready, 10000);
     ::CloseHandle(ready);
 }
@@ -36,13 +33,13 @@ LRESULT CALLBACK ListenerWindow::Proc(HWND window, UINT message, WPARAM wParam, 
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-void ListenerWindow::Run(HANDLE ready) {
+void ListenerWindow::Run(HANDLE ready, const wchar_t* className, DWORD style) {
     WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = Proc;
     windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = kClass;
+    windowClass.lpszClassName = className;
     ::RegisterClassW(&windowClass);  // fails harmlessly when already registered
-    window_ = ::CreateWindowExW(0, kClass, L"listener", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+    window_ = ::CreateWindowExW(0, className, L"listener", style, 0, 0, 100, 100, nullptr, nullptr,
                                 windowClass.hInstance, nullptr);
     ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ::SetEvent(ready);

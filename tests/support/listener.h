@@ -21,7 +21,8 @@ class ListenerWindow {
 public:
     // `onMessage` runs on the window's thread inside the handler, while the
     // sender is still blocked in SendMessage.
-    explicit ListenerWindow(UINT recorded, std::function<void()> onMessage = {});
+    explicit ListenerWindow(UINT recorded, std::function<void()> onMessage = {},
+                            const wchar_t* className = L"VekTestListener", DWORD style = WS_OVERLAPPED);
     ~ListenerWindow();
 
     HWND window() const { return window_; }
@@ -29,7 +30,7 @@ public:
 
 private:
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
-    void Run(HANDLE ready);
+    void Run(HANDLE ready, const wchar_t* className, DWORD style);
 
     UINT recorded_;
     std::function<void()> onMessage_;

@@ -1,0 +1,88 @@
+// One installer at a time: a second start ends at once unless it carries the
+// InstallSlience key, and the running installer's window comes to the front.
+#include <gtest/gtest.h>
+
+#include "tests/support/dialogs.h"
+#include "tests/support/listener.h"
+#include "tests/support/probe.h"
+
+using namespace vektest;
+
+namespace {
+
+// The first installer holds the guard while its VekSE_BeforeInit shows a box.
+const char kHoldInBox[] = "function VekSE_BeforeInit() Lua_MsgBox('holding') probe_record('first done') end\n";
+
+struct SecondRun {
+    RunResult run;
+    std::vector<std::string> records;
+};
+
+// Starts a first installer, runs a second one with `args` while the first
+// holds the guard, then lets the first finish.
+SecondRun WhileFirstRuns(const std::wstring& args, const std::string& firstConfig = "",
+                         const std::string& secondConfig = "") {
+    SecondRun second;
+    Probe first;
+    first.Script(firstConfig + kHoldInBox).WhileRunning([&](DWORD pid) {
+        auto box = WaitForDialog(pid, 20000);
+        Probe other;
+        other.Script(secondConfig);
+        second.run = other.Args(args).Run();
+        second.records = other.Records();
+        if (box) PressButton(*box, L"OK");
+    });
+    const RunResult run = first.Run();
+    EXPECT_EQ(first.Records(), std::vector<std::string>{"first done"});
+    return second;
+}
+
+}  // namespace
+
+TEST(SingleInstance, SecondStartDependsOnTheSilentKey) {
+    const struct {
+        const wchar_t* args;
+        std::vector<std::string> records;
+    } cases[] = {
+        {L"", {}},
+        {L"/InstallListenWnd 0", {}},
+        {L"/InstallSlience", {"VekSE_BeforeInit"}},       // any value lets it run...
+        {L"/InstallSlience TRUE", {"VekSE_BeforeInit"}},  // ...interactively
+        {L"/InstallSlience true",
+         {"VekSE_BeforeInit", "VekSE_BeforeInstall", "VekSE_OnInstall", "VekSE_BeforeComplete",
+          "VekSE_AfterComplete"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf8(c.args));
+        const SecondRun second = WhileFirstRuns(c.args);
+        EXPECT_EQ(second.run.exitCode, 0u);
+        EXPECT_EQ(second.records, c.records);
+        EXPECT_EQ(second.run.HasTrace(L"xm CreateAppInstance return true"), c.records.empty());
+    }
+}
+
+TEST(SingleInstance, GuardIsNamedAfterTheApplicationId) {
+    const RunResult run = Probe().Run();
+    EXPECT_TRUE(run.HasTrace(L"xm  szObjectName = Global\\{A043B702-166A-4FB8-9733-E2BC4713F36F}201 "))
+        << Utf8(run.Joined());
+    const RunResult zero = Probe().Script("global_app_id = 0").Run();
+    EXPECT_TRUE(zero.HasTrace(L"xm  szObjectName = Global\\{A043B702-166A-4FB8-9733-E2BC4713F36F} "));
+}
+
+TEST(SingleInstance, ConfiguredGuardNameReplacesBaseAndId) {
+    const std::string config = "global_install_mutex_guid = 'Local\\\\VekTestGuard'\n";
+    const RunResult run = Probe().Script(config).Run();
+    EXPECT_TRUE(run.HasTrace(L"xm  szObjectName = Local\\VekTestGuard ")) << Utf8(run.Joined());
+    // Installers sharing the configured name exclude each other...
+    EXPECT_TRUE(WhileFirstRuns(L"", config, config).run.HasTrace(L"xm CreateAppInstance return true"));
+    // ...and do not hold the default guard.
+    EXPECT_EQ(WhileFirstRuns(L"", config, "").records, std::vector<std::string>{"VekSE_BeforeInit"});
+}
+
+TEST(SingleInstance, RunningInstallerWindowComesToTheFront) {
+    ListenerWindow window(WM_NULL, {}, L"CDlgInstall", WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_MINIMIZE);
+    ASSERT_TRUE(::IsIconic(window.window()));
+    const SecondRun second = WhileFirstRuns(L"");
+    EXPECT_TRUE(second.run.HasTrace(L"xm CreateAppInstance return true"));
+    EXPECT_FALSE(::IsIconic(window.window()));
+}
