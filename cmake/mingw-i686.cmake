@@ -1,15 +1,3 @@
-# Cross-compiling for i686 Windows with Debian's MinGW-w64 (posix threads).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
+# i686 Windows: the shipped installer.
 set(VEK_ARCH i686)
-set(_tc i686-w64-mingw32)
-set(CMAKE_C_COMPILER   /usr/bin/${_tc}-gcc-posix)
-set(CMAKE_CXX_COMPILER /usr/bin/${_tc}-g++-posix)
-set(CMAKE_RC_COMPILER  /usr/bin/${_tc}-windres)
-set(CMAKE_AR           /usr/bin/${_tc}-ar)
-set(CMAKE_RANLIB       /usr/bin/${_tc}-ranlib)
-set(CMAKE_FIND_ROOT_PATH /usr/${_tc})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

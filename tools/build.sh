@@ -52,7 +52,7 @@ fi
 for arch in "${archs[@]}"; do
     tc=$root/cmake/mingw-$arch.cmake
     prefix=$B/deps/$arch
-    stamp=$(recipe_hash "$root/deps/CMakeLists.txt" "$tc")
+    stamp=$(recipe_hash "$root/deps/CMakeLists.txt" "$tc" "$root/cmake/mingw-common.cmake")
     if [ "$(cat "$prefix/.stamp" 2>/dev/null)" != "$stamp" ]; then
         rm -rf "$prefix" "$B/deps/build-$arch"
         cmake -S "$root/deps" -B "$B/deps/build-$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \

@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include "utility/base/handles.h"
+#include "utility/base/resources.h"
 #include "utility/base/trace.h"
 #include "utility/vekscriptengine/vekscriptengine.h"
 #include "vekinstaller/globals.h"
@@ -27,25 +28,17 @@ void RegisterLogForRebootDeletion(const RunContext& context) {
 
 // Hands the skin archive (resource ZIP 249) to the window framework.
 bool LoadSkinArchive(HINSTANCE instance) {
-    HRSRC info = ::FindResourceW(instance, MAKEINTRESOURCEW(kSkinResourceId), L"ZIP");
-    vek::UniqueResourceData data(info ? ::LoadResource(instance, info) : nullptr);
-    if (!data) {
-        TraceError(L"LoadResource failed. type : XML, id : LAYOUT.XML");
-        return false;
+    std::string_view skin;
+    switch (vek::LoadResourceBytes(instance, MAKEINTRESOURCEW(kSkinResourceId), L"ZIP", &skin)) {
+        case vek::ResourceResult::Ok:
+            vekui::SetResourceZip(skin.data(), skin.size(), L"");
+            return true;
+        case vek::ResourceResult::NotFound:
+            TraceError(L"LoadResource failed. type : XML, id : LAYOUT.XML");
+            return false;
+        default:
+            return false;
     }
-    const void* bytes = ::LockResource(data.get());
-    if (!bytes) {
-        TraceError(L"LockResource failed.");
-        return false;
-    }
-    const DWORD size = ::SizeofResource(instance, info);
-    if (size == 0) {
-        Trace(L"ResSize == 0\r\n");
-        return false;
-    }
-    // The locked bytes of a loaded resource stay valid for the process.
-    vekui::SetResourceZip(bytes, size, L"");
-    return true;
 }
 
 void EnablePerMonitorDpi() {

@@ -2,6 +2,8 @@
 // InstallSlience key, and the running installer's window comes to the front.
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+
 #include "tests/support/dialogs.h"
 #include "tests/support/listener.h"
 #include "tests/support/probe.h"
@@ -85,4 +87,26 @@ TEST(SingleInstance, RunningInstallerWindowComesToTheFront) {
     const SecondRun second = WhileFirstRuns(L"");
     EXPECT_TRUE(second.run.HasTrace(L"xm CreateAppInstance return true"));
     EXPECT_FALSE(::IsIconic(window.window()));
+}
+
+TEST(SingleInstance, GuardIsOpenToEveryone) {
+    bool checked = false;
+    Probe first;
+    first.Script(kHoldInBox).WhileRunning([&](DWORD pid) {
+        auto box = WaitForDialog(pid, 20000);
+        vek::UniqueHandle mutex(::OpenMutexW(READ_CONTROL | SYNCHRONIZE, FALSE,
+                                             L"Global\\{A043B702-166A-4FB8-9733-E2BC4713F36F}201"));
+        EXPECT_TRUE(mutex.valid());
+        PACL dacl = reinterpret_cast<PACL>(1);
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        EXPECT_EQ(::GetSecurityInfo(mutex.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                    &dacl, nullptr, &descriptor),
+                  static_cast<DWORD>(ERROR_SUCCESS));
+        EXPECT_EQ(dacl, nullptr);  // a NULL DACL grants everyone full access
+        ::LocalFree(descriptor);
+        checked = true;
+        if (box) PressButton(*box, L"OK");
+    });
+    first.Run();
+    EXPECT_TRUE(checked);
 }

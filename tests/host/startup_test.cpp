@@ -177,7 +177,9 @@ TEST(Interactive, ChecksTheSkinArchiveBeforeGoingOn) {
         const RunResult run = probe.Run();
         EXPECT_EQ(run.exitCode, 0u);
         EXPECT_EQ(probe.Records(), std::vector<std::string>{"VekSE_BeforeInit"});
-        if (c.trace) EXPECT_TRUE(run.HasTrace(c.trace)) << Utf8(run.Joined());
+        if (c.trace) {
+            EXPECT_TRUE(run.HasTrace(c.trace)) << Utf8(run.Joined());
+        }
         EXPECT_EQ(IsPendingDeletion(TempFolder() + L"TovikInstall.log"), c.reachesTheEnd);
     }
 }

@@ -4,8 +4,9 @@
 
 #include <comdef.h>
 #include <stdexcept>
+#include <utility>
 
-#include "utility/base/handles.h"
+#include "utility/base/resources.h"
 #include "utility/base/textconv.h"
 #include "utility/base/trace.h"
 #include "utility/vekscriptengine/scriptlibs.h"
@@ -28,26 +29,17 @@ VekScriptEngine::~VekScriptEngine() {
 }
 
 bool VekScriptEngine::DoResLua(const wchar_t* type, const wchar_t* name) {
-    HMODULE module = ::GetModuleHandleW(nullptr);
-    HRSRC info = ::FindResourceW(module, name, type);
-    vek::UniqueResourceData data(info ? ::LoadResource(module, info) : nullptr);
-    if (!data) {
-        Trace(L"LoadResource failed. Type : %s ID : %s\r\n", type, name);
-        TraceError(L"");
-        return false;
+    std::string_view chunk;
+    switch (vek::LoadResourceBytes(::GetModuleHandleW(nullptr), name, type, &chunk)) {
+        case vek::ResourceResult::Ok:
+            return DoBuffer(chunk.data(), chunk.size(), vek::WideToThreadAnsi(name).c_str());
+        case vek::ResourceResult::NotFound:
+            Trace(L"LoadResource failed. Type : %s ID : %s\r\n", type, name);
+            TraceError(L"");
+            return false;
+        default:
+            return false;
     }
-    const void* bytes = ::LockResource(data.get());
-    if (!bytes) {
-        TraceError(L"LockResource failed.");
-        return false;
-    }
-    const DWORD size = ::SizeofResource(module, info);
-    if (size == 0) {
-        Trace(L"ResSize == 0\r\n");
-        return false;
-    }
-    const std::string chunkName = vek::WideToThreadAnsi(name);
-    return DoBuffer(static_cast<const char*>(bytes), size, chunkName.c_str());
 }
 
 bool VekScriptEngine::DoBuffer(const char* bytes, size_t size, const char* chunkName) {

@@ -1,0 +1,15 @@
+# Cross-compiling for Windows with Debian's MinGW-w64 (posix threads);
+# included by the per-target toolchain files after they set VEK_ARCH.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${VEK_ARCH})
+set(_tc ${VEK_ARCH}-w64-mingw32)
+set(CMAKE_C_COMPILER   /usr/bin/${_tc}-gcc-posix)
+set(CMAKE_CXX_COMPILER /usr/bin/${_tc}-g++-posix)
+set(CMAKE_RC_COMPILER  /usr/bin/${_tc}-windres)
+set(CMAKE_AR           /usr/bin/${_tc}-ar)
+set(CMAKE_RANLIB       /usr/bin/${_tc}-ranlib)
+set(CMAKE_FIND_ROOT_PATH /usr/${_tc})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
