@@ -63,7 +63,10 @@ for arch in "${archs[@]}"; do
     fi
     [ $deps_only = 1 ] && continue
     luac=$host/luac64; [ "$arch" = i686 ] && luac=$host/luac32
-    cmake -S "$root" -B "$B/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$tc" -DVEK_DEPS="$prefix" -DVEK_LUAC="$luac" >/dev/null
+    # Configured once; ninja reconfigures by itself when a CMake file changes.
+    if [ ! -f "$B/$arch/build.ninja" ]; then
+        cmake -S "$root" -B "$B/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+            -DCMAKE_TOOLCHAIN_FILE="$tc" -DVEK_DEPS="$prefix" -DVEK_LUAC="$luac" >/dev/null
+    fi
     cmake --build "$B/$arch" -j "$jobs"
 done
