@@ -22,13 +22,19 @@ TEST(ScriptEnvironment, LibrariesAndHostFunctions) {
         end
         table.sort(host)
         probe_record(table.concat(host, " "))
-        probe_record(_VERSION, bit32.band(0xFF, 0x0F)))");
+        probe_record(_VERSION, bit32.band(0xFF, 0x0F))
+        local types = {}
+        for _, name in ipairs({"AString", "WString", "RawBuffer", "DllManager"}) do
+            types[#types + 1] = name .. "=" .. tostring(type(_G[name]) == "table" and package.loaded[name] == _G[name])
+        end
+        probe_record(table.concat(types, " "), type(GLibTab), next(GLibTab) == nil))");
     probe.Run();
     EXPECT_EQ(probe.Records(),
               (std::vector<std::string>{
                   "_G=true package=true coroutine=true table=true io=true os=true string=true bit32=true "
                   "math=true debug=true",
                   "preload\ttrue\ttrue", "Lua_Logout:function Lua_MsgBox:function", "Lua 5.2\t15",
+                  "AString=true WString=true RawBuffer=true DllManager=true\ttable\ttrue",
                   "VekSE_BeforeInit"}));
 }
 

@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "utility/base/handles.h"
+
 namespace vektest {
 
 namespace {
@@ -56,7 +58,10 @@ const std::map<std::wstring, int> kCommands = {
 
 std::optional<DialogInfo> WaitForDialog(DWORD pid, DWORD timeoutMs) {
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    vek::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
     do {
+        // A process that has ended shows nothing more.
+        if (process && ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return std::nullopt;
         Search search{pid, nullptr};
         ::EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
         if (search.found) {

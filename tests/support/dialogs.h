@@ -17,7 +17,7 @@ struct DialogInfo {
 };
 
 // The first dialog (class "#32770") of process `pid`, waited for up to
-// `timeoutMs`.
+// `timeoutMs` or until the process ends.
 std::optional<DialogInfo> WaitForDialog(DWORD pid, DWORD timeoutMs);
 
 // Presses the button named by its command: "OK", "Cancel", "Abort", "Retry",

@@ -5,7 +5,9 @@
 
 #include <iterator>
 
+#include "utility/vekscriptengine/dll/dllmanager.h"
 #include "utility/vekscriptengine/hostlib/hostfunctions.h"
+#include "utility/vekscriptengine/types/blockvalue.h"
 
 namespace {
 
@@ -23,6 +25,14 @@ const luaL_Reg kStandardLibraries[] = {
     {LUA_DBLIBNAME, luaopen_debug},
 };
 
+// The script value types: each table is package.loaded[name] and a global.
+const luaL_Reg kValueTypes[] = {
+    {"AString", luaopen_AString},
+    {"WString", luaopen_WString},
+    {"RawBuffer", luaopen_RawBuffer},
+    {"DllManager", luaopen_DllManager},
+};
+
 void RequireAll(lua_State* L, const luaL_Reg* first, const luaL_Reg* last) {
     for (const luaL_Reg* lib = first; lib != last; ++lib) {
         luaL_requiref(L, lib->name, lib->func, 1);
@@ -37,5 +47,7 @@ void OpenScriptLibraries(lua_State* L) {
     // Nothing is preloaded; the table exists for scripts that look.
     luaL_getsubtable(L, LUA_REGISTRYINDEX, "_PRELOAD");
     lua_pop(L, 1);
+    RequireAll(L, std::begin(kValueTypes), std::end(kValueTypes));
+    OpenGlobalLibTable(L);
     RegisterHostFunctions(L);
 }

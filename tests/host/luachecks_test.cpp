@@ -1,0 +1,57 @@
+// Script-level checks (tests/lua) run inside a test installer: the value
+// types and the calls into libraries, as scripts use them.
+#include <gtest/gtest.h>
+
+#include "tests/support/dialogs.h"
+#include "tests/support/probe.h"
+
+using namespace vektest;
+
+namespace {
+
+std::string LuaSource(const std::wstring& name) {
+    const std::string source = ReadBytes(std::wstring(VEK_TEST_SOURCE_DIR) + L"\\lua\\" + name);
+    EXPECT_FALSE(source.empty()) << Utf8(name);
+    return source;
+}
+
+// Runs check.lua, `prelude` and the check file; every failed check is a
+// test failure.
+void RunChecks(const std::wstring& file, const std::string& prelude = "") {
+    Probe probe;
+    std::optional<DialogInfo> scriptError;
+    probe.Script(LuaSource(L"check.lua") + "\n" + prelude + "\n" + LuaSource(file))
+        .WhileRunning([&](DWORD pid) { scriptError = AnswerDialog(pid, L"OK", 60000); })
+        .Timeout(60000);
+    const RunResult run = probe.Run();
+    if (scriptError) ADD_FAILURE() << "script error: " << Utf8(scriptError->text);
+    bool summary = false;
+    for (const std::string& record : probe.Records()) {
+        if (record.rfind("FAIL\t", 0) == 0) ADD_FAILURE() << record;
+        if (record.rfind("checks\t", 0) == 0) {
+            summary = true;
+            EXPECT_NE(record.find("\tfailures\t0"), std::string::npos) << record;
+        }
+    }
+    EXPECT_TRUE(summary) << "the checks did not run to their end";
+    EXPECT_EQ(run.exitCode, 0u);
+}
+
+}  // namespace
+
+TEST(ValueTypes, StringsAndBuffers) { RunChecks(L"valuetypes.lua"); }
+
+TEST(NativeCalls, LibrariesExportsAndArguments) {
+    RunChecks(L"dllcalls.lua", "testlib_path = " + LuaQuote(BuildPath(L"vektestlib.dll")) +
+                                   "\nnative_word_bits = " + std::to_string(8 * sizeof(void*)));
+}
+
+TEST(NativeCalls, FailedLookupsAreTraced) {
+    const RunResult run = Probe()
+                              .Script("local k = DllManager.Load('kernel32')\n"
+                                      "k:Get('NoSuchExport')\n"
+                                      "getmetatable(k).Get(nil, 'Sleep')\n")
+                              .Run();
+    EXPECT_TRUE(run.HasTrace(L"if (nullptr == pfn)")) << "sent without the trace tag\n" << Utf8(run.Joined());
+    EXPECT_TRUE(run.HasTrace(L"xm if (nullptr == phMod)"));
+}
