@@ -17,7 +17,7 @@ namespace vek {
 
 #if defined(__i386__)
 using NativeWord = uint32_t;
-constexpr size_t kMaxNativeArgs = 64;
+constexpr size_t kMaxNativeArgs = 255;  // as many as a script call can carry
 #else
 using NativeWord = uint64_t;
 // The Windows x64 convention: the first four words in registers, the rest on
