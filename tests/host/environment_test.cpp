@@ -33,7 +33,14 @@ TEST(ScriptEnvironment, LibrariesAndHostFunctions) {
               (std::vector<std::string>{
                   "_G=true package=true coroutine=true table=true io=true os=true string=true bit32=true "
                   "math=true debug=true",
-                  "preload\ttrue\ttrue", "Lua_Logout:function Lua_MsgBox:function", "Lua 5.2\t15",
+                  "preload\ttrue\ttrue",
+                  "Lua_CopyFile:function Lua_CreateDirectory:function Lua_DelFileRecursive:function "
+                  "Lua_DelFileRecursiveEx:function Lua_DeleteFile:function Lua_DeleteFileAfterReboot:function "
+                  "Lua_DeleteFileEx:function Lua_ExpandEnv:function Lua_GetModuleFileName:function "
+                  "Lua_GetTempFileName:function Lua_GetTempPath:function Lua_Logout:function Lua_MoveFile:function "
+                  "Lua_MsgBox:function Lua_PathFileExists:function Lua_PathYetAnotherMakeUniqueName:function "
+                  "Lua_RegAdd:function Lua_RegDel:function Lua_RegQuery:function Lua_RenameFile:function",
+                  "Lua 5.2\t15",
                   "AString=true WString=true RawBuffer=true DllManager=true\ttable\ttrue",
                   "VekSE_BeforeInit"}));
 }

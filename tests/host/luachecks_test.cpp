@@ -17,7 +17,7 @@ std::string LuaSource(const std::wstring& name) {
 
 // Runs check.lua, `prelude` and the check file; every failed check is a
 // test failure.
-void RunChecks(const std::wstring& file, const std::string& prelude = "") {
+RunResult RunChecks(const std::wstring& file, const std::string& prelude = "") {
     Probe probe;
     std::optional<DialogInfo> scriptError;
     probe.Script(LuaSource(L"check.lua") + "\n" + prelude + "\n" + LuaSource(file))
@@ -35,6 +35,7 @@ void RunChecks(const std::wstring& file, const std::string& prelude = "") {
     }
     EXPECT_TRUE(summary) << "the checks did not run to their end";
     EXPECT_EQ(run.exitCode, 0u);
+    return run;
 }
 
 }  // namespace
@@ -54,4 +55,13 @@ TEST(NativeCalls, FailedLookupsAreTraced) {
                               .Run();
     EXPECT_TRUE(run.HasTrace(L"if (nullptr == pfn)")) << "sent without the trace tag\n" << Utf8(run.Joined());
     EXPECT_TRUE(run.HasTrace(L"xm if (nullptr == phMod)"));
+}
+
+TEST(FileFunctions, FoldersCopiesDeletionsAndNames) { RunChecks(L"files.lua"); }
+
+TEST(RegistryFunctions, QueryAddAndDelete) {
+    const RunResult run = RunChecks(L"registry.lua");
+    EXPECT_TRUE(run.HasTrace(L"xm OpenKey hkcu failed, errcode: 6\r\n")) << Utf8(run.Joined());
+    EXPECT_TRUE(run.HasTrace(L"xm DeleteSubKey Software\\VekTest\\no such key failed, errcode: 2"));
+    EXPECT_TRUE(run.HasTrace(L"xm Delete Value HKCU, Software, VekNoSuchValue"));
 }

@@ -26,3 +26,12 @@ void PushText(lua_State* L, const std::wstring& text) {
 }
 
 }  // namespace vek
+
+namespace vek {
+
+void PushString(lua_State* L, const std::wstring& text) {
+    const std::string utf8 = WideToUtf8(text);
+    lua_pushlstring(L, utf8.data(), utf8.size());
+}
+
+}  // namespace vek

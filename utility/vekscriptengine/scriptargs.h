@@ -17,5 +17,7 @@ bool ArgBool(lua_State* L, int index);
 
 // Pushes UTF-8 text; nil when the conversion yields nothing.
 void PushText(lua_State* L, const std::wstring& text);
+// Pushes UTF-8 text; the empty string when there is none.
+void PushString(lua_State* L, const std::wstring& text);
 
 }  // namespace vek

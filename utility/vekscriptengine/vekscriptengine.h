@@ -26,6 +26,11 @@ public:
     // one that is not a function is skipped.
     void CallEvent(const char* name);
 
+    // The recursive folder deletion behind Lua_DelFileRecursive(Ex): every
+    // file, then the folders; the Ex form reports each file that stays.
+    static void DeleteDirectories(const std::wstring& folder);
+    static void DeleteDirectoriesEx(const std::wstring& folder, class LuaCallbackRef* onFailure);
+
     // Globals as host code sees them: text (UTF-16, missing = empty),
     // integer (missing = 0), Lua truth.
     std::wstring GetGlobalText(const char* name);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "utility/base/textconv.h"
+#include "utility/vekscriptengine/scriptargs.h"
 #include "utility/base/trace.h"
 #include "utility/vekscriptengine/nativecall/callthunk.h"
 #include "utility/vekscriptengine/types/blockvalue.h"
@@ -33,11 +34,6 @@ HMODULE LoadNamed(lua_State* L, int index) {
 
 // --- results ----------------------------------------------------------------
 
-void PushUtf8(lua_State* L, const std::wstring& text) {
-    const std::string utf8 = vek::WideToUtf8(text);
-    lua_pushlstring(L, utf8.data(), utf8.size());
-}
-
 // "astr": an ANSI string, or 1..0xFFFF as a string resource of the installer.
 std::wstring AnsiResult(vek::NativeWord word) {
     if (word == 0) return {};
@@ -61,9 +57,9 @@ void PushResult(lua_State* L, const char* type, vek::NativeWord word) {
     } else if (strcmp(type, "bool") == 0) {
         lua_pushboolean(L, low != 0);
     } else if (strcmp(type, "astr") == 0) {
-        PushUtf8(L, AnsiResult(word));
+        vek::PushString(L, AnsiResult(word));
     } else if (strcmp(type, "wstr") == 0) {
-        PushUtf8(L, word ? std::wstring(reinterpret_cast<const wchar_t*>(word)) : std::wstring());
+        vek::PushString(L, word ? std::wstring(reinterpret_cast<const wchar_t*>(word)) : std::wstring());
     } else if (strcmp(type, "ptr") == 0) {
         lua_pushlightuserdata(L, reinterpret_cast<void*>(word));
     } else {

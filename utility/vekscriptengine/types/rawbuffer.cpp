@@ -6,6 +6,7 @@
 #include <string>
 
 #include "utility/base/textconv.h"
+#include "utility/vekscriptengine/scriptargs.h"
 #include "utility/vekscriptengine/types/blockvalue.h"
 
 namespace {
@@ -96,18 +97,13 @@ std::basic_string<Char> TextAt(const Access& at) {
     return text;
 }
 
-void PushUtf8(lua_State* L, const std::wstring& text) {
-    const std::string utf8 = vek::WideToUtf8(text);
-    lua_pushlstring(L, utf8.data(), utf8.size());
-}
-
 int GetWString(lua_State* L) {
-    PushUtf8(L, TextAt<wchar_t>(CheckAccess(L, 2, sizeof(wchar_t))));
+    vek::PushString(L, TextAt<wchar_t>(CheckAccess(L, 2, sizeof(wchar_t))));
     return 1;
 }
 
 int GetAString(lua_State* L) {
-    PushUtf8(L, vek::ThreadAnsiToWide(TextAt<char>(CheckAccess(L, 2, 1))));
+    vek::PushString(L, vek::ThreadAnsiToWide(TextAt<char>(CheckAccess(L, 2, 1))));
     return 1;
 }
 

@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "utility/base/textconv.h"
+#include "utility/vekscriptengine/scriptargs.h"
 #include "utility/vekscriptengine/types/blockvalue.h"
 
 namespace {
@@ -95,11 +96,6 @@ void PushNew(lua_State* L, const Text<Char>& text, size_t capacity) {
     std::memcpy(units, text.data(), text.size() * sizeof(Char));
 }
 
-void PushUtf8(lua_State* L, const std::wstring& text) {
-    const std::string utf8 = vek::WideToUtf8(text);
-    lua_pushlstring(L, utf8.data(), utf8.size());
-}
-
 template <typename Char>
 int New(lua_State* L) {
     const int64_t requested = ToInt32(L, 1);
@@ -130,7 +126,7 @@ int Index(lua_State* L) {
         return luaL_error(L, "index %d out of range (capacity %d)", i, static_cast<int>(self.capacity));
     }
     const wchar_t unit = Traits<Char>::Widen(self.units[i]);
-    PushUtf8(L, unit ? std::wstring(1, unit) : std::wstring());
+    vek::PushString(L, unit ? std::wstring(1, unit) : std::wstring());
     return 1;
 }
 
@@ -155,7 +151,7 @@ int Len(lua_State* L) {
 
 template <typename Char>
 int ToString(lua_State* L) {
-    PushUtf8(L, Traits<Char>::ToWide(TextOf(CheckSelf<Char>(L))));
+    vek::PushString(L, Traits<Char>::ToWide(TextOf(CheckSelf<Char>(L))));
     return 1;
 }
 

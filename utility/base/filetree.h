@@ -1,0 +1,23 @@
+// Deleting a folder tree file by file.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace vek {
+
+// Called for each file that could not be deleted, with its full path and the
+// system error code.
+using DeleteFailure = std::function<void(const std::wstring& path, DWORD error)>;
+
+// Deletes every file below `folder` (read-only ones included), each
+// subfolder as soon as it is met, then `folder` itself. Traces "<traceName>
+// <folder>" for every folder. Folders that stay (a file in them could not be
+// deleted) are not reported. When the process's current folder is `folder`,
+// it moves to the parent first. A search pattern of kPathUnits or more ends
+// the operation for that folder, with a trace, before anything is deleted.
+void DeleteFolderTree(const std::wstring& folder, const wchar_t* traceName, const DeleteFailure& onFailure);
+
+}  // namespace vek

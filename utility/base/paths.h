@@ -1,0 +1,32 @@
+// Path helpers shared by the file and shell host functions.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace vek {
+
+// Paths are expanded into this many UTF-16 units, terminator included.
+constexpr size_t kPathUnits = MAX_PATH;
+
+// Environment variables expanded (ExpandEnvironmentStringsW). False, with
+// `out` empty, when the result does not fit in kPathUnits.
+bool ExpandPath(const std::wstring& path, std::wstring& out);
+
+bool PathExists(const std::wstring& path);
+bool IsFolder(const std::wstring& path);
+
+// The path followed by a second terminator, as SHFileOperationW wants its
+// lists of names.
+std::wstring DoubleTerminated(const std::wstring& path);
+
+// `folder` and `name` joined with exactly one backslash.
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
+
+// Shell functions that are reached by ordinal (SHCreateDirectory 165,
+// PathYetAnotherMakeUniqueName 75); looked up once.
+int ShellCreateDirectory(const std::wstring& path);
+bool ShellMakeUniqueName(const std::wstring& templatePath, std::wstring& unique);
+
+}  // namespace vek
