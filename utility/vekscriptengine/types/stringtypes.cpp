@@ -42,8 +42,8 @@ using Text = std::basic_string<Char>;
 
 template <typename Char>
 struct Block {
-    Char* units;
-    size_t capacity;
+    Char* units = nullptr;
+    size_t capacity = 0;
 };
 
 template <typename Char>
