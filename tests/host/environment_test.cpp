@@ -2,9 +2,33 @@
 // table, the host functions that exist, and the shipped configuration.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/support/probe.h"
 
 using namespace vektest;
+
+namespace {
+
+// Every host function that exists, as "name:function", sorted.
+std::string HostFunctionList() {
+    std::vector<std::string> names = {
+        "Lua_RegSvr32", "Lua_RegistDll", "Lua_RegQuery", "Lua_RegAdd", "Lua_RegDel", "Lua_CreateShortcut",
+        "Lua_CreateDirectory", "Lua_CopyFile", "Lua_MoveFile", "Lua_RenameFile", "Lua_DeleteFile",
+        "Lua_DeleteFileEx", "Lua_Exec", "Lua_ExplorerExec", "Lua_TaskKill", "Lua_SCM", "Lua_RegVarByCSIDL",
+        "Lua_GetOSVersion", "Lua_Logout", "Lua_MsgBox", "Lua_DelFileRecursive", "Lua_DelFileRecursiveEx",
+        "Lua_DeleteFileAfterReboot", "Lua_IsWow64", "Lua_GetProcessId", "Lua_ExitWindows",
+        "Lua_GetModuleFileName", "Lua_GetCommandLineArgv", "Lua_EnablePrivilege", "Lua_GetTempFileName",
+        "Lua_GetTempPath", "Lua_ExpandEnv", "Lua_GetImagePathByPid", "Lua_GetDriverInstallPath",
+        "Lua_KillAllTaskByName", "Lua_PathFileExists", "Lua_PathYetAnotherMakeUniqueName", "Lua_ShellExec",
+    };
+    std::sort(names.begin(), names.end());
+    std::string list;
+    for (const std::string& name : names) list += (list.empty() ? "" : " ") + name + ":function";
+    return list;
+}
+
+}  // namespace
 
 TEST(ScriptEnvironment, LibrariesAndHostFunctions) {
     Probe probe;
@@ -34,12 +58,7 @@ TEST(ScriptEnvironment, LibrariesAndHostFunctions) {
                   "_G=true package=true coroutine=true table=true io=true os=true string=true bit32=true "
                   "math=true debug=true",
                   "preload\ttrue\ttrue",
-                  "Lua_CopyFile:function Lua_CreateDirectory:function Lua_DelFileRecursive:function "
-                  "Lua_DelFileRecursiveEx:function Lua_DeleteFile:function Lua_DeleteFileAfterReboot:function "
-                  "Lua_DeleteFileEx:function Lua_ExpandEnv:function Lua_GetModuleFileName:function "
-                  "Lua_GetTempFileName:function Lua_GetTempPath:function Lua_Logout:function Lua_MoveFile:function "
-                  "Lua_MsgBox:function Lua_PathFileExists:function Lua_PathYetAnotherMakeUniqueName:function "
-                  "Lua_RegAdd:function Lua_RegDel:function Lua_RegQuery:function Lua_RenameFile:function",
+                  HostFunctionList(),
                   "Lua 5.2\t15",
                   "AString=true WString=true RawBuffer=true DllManager=true\ttable\ttrue",
                   "VekSE_BeforeInit"}));

@@ -17,8 +17,9 @@ std::string LuaSource(const std::wstring& name) {
 
 // Runs check.lua, `prelude` and the check file; every failed check is a
 // test failure.
-RunResult RunChecks(const std::wstring& file, const std::string& prelude = "") {
+RunResult RunChecks(const std::wstring& file, const std::string& prelude = "", const std::wstring& args = L"") {
     Probe probe;
+    probe.Args(args);
     std::optional<DialogInfo> scriptError;
     probe.Script(LuaSource(L"check.lua") + "\n" + prelude + "\n" + LuaSource(file))
         .WhileRunning([&](DWORD pid) { scriptError = AnswerDialog(pid, L"OK", 60000); })
@@ -64,4 +65,10 @@ TEST(RegistryFunctions, QueryAddAndDelete) {
     EXPECT_TRUE(run.HasTrace(L"xm OpenKey hkcu failed, errcode: 6\r\n")) << Utf8(run.Joined());
     EXPECT_TRUE(run.HasTrace(L"xm DeleteSubKey Software\\VekTest\\no such key failed, errcode: 2"));
     EXPECT_TRUE(run.HasTrace(L"xm Delete Value HKCU, Software, VekNoSuchValue"));
+}
+
+TEST(SystemFunctions, VersionArgumentsFoldersPrivilegesAndProcesses) {
+    const RunResult run = RunChecks(L"system.lua", "own_args = '/a|b c'", L"/a \"b c\"");
+    EXPECT_TRUE(run.HasTrace(L"xm LookupPrivilegeValue failed!xm err:1313\r\n")) << Utf8(run.Joined());
+    EXPECT_TRUE(run.HasTrace(L"xm SHGetSpecialFolderPathW csidl=9999 failed!\r\n"));
 }

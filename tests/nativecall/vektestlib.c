@@ -68,3 +68,20 @@ int WINAPI Counted(int x) {
 }
 
 int WINAPI CallCount(void) { return (int)g_calls; }
+
+/* COM registration entry points: they leave a mark the tests read back. */
+#define VEK_REG_KEY L"Software\\VekTest\\Registration"
+
+HRESULT WINAPI DllRegisterServer(void) {
+    DWORD one = 1;
+    return RegSetKeyValueW(HKEY_CURRENT_USER, VEK_REG_KEY, L"Registered", REG_DWORD, &one, sizeof one) == ERROR_SUCCESS
+               ? S_OK
+               : E_FAIL;
+}
+
+HRESULT WINAPI DllUnregisterServer(void) {
+    DWORD zero = 0;
+    return RegSetKeyValueW(HKEY_CURRENT_USER, VEK_REG_KEY, L"Registered", REG_DWORD, &zero, sizeof zero) == ERROR_SUCCESS
+               ? S_OK
+               : E_FAIL;
+}

@@ -2,9 +2,9 @@
 
 namespace vektest {
 
-ListenerWindow::ListenerWindow(UINT recorded, std::function<void()> onMessage,
+ListenerWindow::ListenerWindow(std::vector<UINT> recorded, std::function<void()> onMessage,
                                const wchar_t* className, DWORD style)
-    : recorded_(recorded), onMessage_(std::move(onMessage)) {
+    : recorded_(std::move(recorded)), onMessage_(std::move(onMessage)) {
     HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     thread_ = std::thread(&ListenerWindow::Run, this, ready, className, style);
     ::WaitForSingleObject(ready, 10000);
@@ -23,7 +23,7 @@ std::vector<ReceivedMessage> ListenerWindow::Received() {
 
 LRESULT CALLBACK ListenerWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<ListenerWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self && message == self->recorded_) {
+    if (self && std::find(self->recorded_.begin(), self->recorded_.end(), message) != self->recorded_.end()) {
         if (self->onMessage_) self->onMessage_();
         std::lock_guard<std::mutex> guard(self->lock_);
         self->received_.push_back({message, wParam, lParam});

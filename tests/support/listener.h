@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <algorithm>
 #include <vector>
 
 namespace vektest {
@@ -22,7 +23,10 @@ public:
     // `onMessage` runs on the window's thread inside the handler, while the
     // sender is still blocked in SendMessage.
     explicit ListenerWindow(UINT recorded, std::function<void()> onMessage = {},
-                            const wchar_t* className = L"VekTestListener", DWORD style = WS_OVERLAPPED);
+                            const wchar_t* className = L"VekTestListener", DWORD style = WS_OVERLAPPED)
+        : ListenerWindow(std::vector<UINT>{recorded}, std::move(onMessage), className, style) {}
+    ListenerWindow(std::vector<UINT> recorded, std::function<void()> onMessage,
+                   const wchar_t* className = L"VekTestListener", DWORD style = WS_OVERLAPPED);
     ~ListenerWindow();
 
     HWND window() const { return window_; }
@@ -32,7 +36,7 @@ private:
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     void Run(HANDLE ready, const wchar_t* className, DWORD style);
 
-    UINT recorded_;
+    std::vector<UINT> recorded_;
     std::function<void()> onMessage_;
     HWND window_ = nullptr;
     DWORD threadId_ = 0;

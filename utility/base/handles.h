@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <tlhelp32.h>
+#include <winsvc.h>  // left out by WIN32_LEAN_AND_MEAN
 #include <utility>
 
 namespace vek {
@@ -68,6 +69,10 @@ struct Resource {
     static HGLOBAL Invalid() { return nullptr; }
     static void Close(HGLOBAL r) { ::FreeResource(r); }
 };
+struct Service {  // OpenSCManager, OpenService, CreateService: NULL on failure
+    static SC_HANDLE Invalid() { return nullptr; }
+    static void Close(SC_HANDLE s) { ::CloseServiceHandle(s); }
+};
 }  // namespace traits
 
 using UniqueHandle = UniqueResource<HANDLE, traits::Handle>;
@@ -76,6 +81,7 @@ using UniqueFind = UniqueResource<HANDLE, traits::Find>;
 using UniqueKey = UniqueResource<HKEY, traits::RegKey>;
 using UniqueModule = UniqueResource<HMODULE, traits::Module>;
 using UniqueResourceData = UniqueResource<HGLOBAL, traits::Resource>;
+using UniqueService = UniqueResource<SC_HANDLE, traits::Service>;
 
 // COM interface pointer: releases on destruction.
 template <typename I>

@@ -1,6 +1,8 @@
 #include "scriptargs.h"
 
+#include "utility/base/paths.h"
 #include "utility/base/textconv.h"
+#include "utility/base/trace.h"
 
 namespace vek {
 
@@ -32,6 +34,27 @@ namespace vek {
 void PushString(lua_State* L, const std::wstring& text) {
     const std::string utf8 = WideToUtf8(text);
     lua_pushlstring(L, utf8.data(), utf8.size());
+}
+
+}  // namespace vek
+
+namespace vek {
+
+bool ArgExpandedPath(lua_State* L, int index, const wchar_t* function, std::wstring& path) {
+    const std::wstring raw = index >= 1 ? ArgText(L, index) : std::wstring();
+    if (ExpandPath(raw, path)) return true;
+    Trace(L"Fun:%s, Description:%s expands beyond %d characters!\r\n", function, raw.c_str(),
+          static_cast<int>(kPathUnits - 1));
+    return false;
+}
+
+void TraceMissingPath(const wchar_t* function, const std::wstring& path) {
+    Trace(L"Fun:%s, Description:%s it's not exists!\r\n", function, path.c_str());
+}
+
+int PushBool(lua_State* L, bool value) {
+    lua_pushboolean(L, value ? 1 : 0);
+    return 1;
 }
 
 }  // namespace vek

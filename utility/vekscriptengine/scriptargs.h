@@ -15,6 +15,15 @@ lua_Integer ArgInteger(lua_State* L, int index);
 lua_Unsigned ArgUnsigned(lua_State* L, int index);
 bool ArgBool(lua_State* L, int index);
 
+// Argument `index` as text with environment variables expanded into at most
+// 260 units. False, with a trace naming `function`, when it does not fit.
+bool ArgExpandedPath(lua_State* L, int index, const wchar_t* function, std::wstring& path);
+
+// The trace of a host function for a path that does not exist.
+void TraceMissingPath(const wchar_t* function, const std::wstring& path);
+
+int PushBool(lua_State* L, bool value);  // returns 1, the result count
+
 // Pushes UTF-8 text; nil when the conversion yields nothing.
 void PushText(lua_State* L, const std::wstring& text);
 // Pushes UTF-8 text; the empty string when there is none.

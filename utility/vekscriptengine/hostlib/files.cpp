@@ -22,24 +22,6 @@ constexpr FILEOP_FLAGS kCopyFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONF
 constexpr FILEOP_FLAGS kQuietFlags = kCopyFlags | FOF_NOERRORUI;                           // 0x614
 constexpr FILEOP_FLAGS kDeleteFlags = FOF_SILENT | FOF_NOCONFIRMATION;                    // 0x14
 
-void TraceMissing(const wchar_t* function, const std::wstring& path) {
-    Trace(L"Fun:%s, Description:%s it's not exists!\r\n", function, path.c_str());
-}
-
-// Argument `index` as text with environment variables expanded.
-bool ExpandedArg(lua_State* L, int index, const wchar_t* function, std::wstring& path) {
-    const std::wstring raw = index >= 1 ? vek::ArgText(L, index) : std::wstring();
-    if (vek::ExpandPath(raw, path)) return true;
-    Trace(L"Fun:%s, Description:%s expands beyond %d characters!\r\n", function, raw.c_str(),
-          static_cast<int>(vek::kPathUnits - 1));
-    return false;
-}
-
-int PushBool(lua_State* L, bool value) {
-    lua_pushboolean(L, value);
-    return 1;
-}
-
 int ShellOperation(UINT operation, const std::wstring& from, const std::wstring& to, FILEOP_FLAGS flags) {
     const std::wstring source = vek::DoubleTerminated(from);
     const std::wstring target = vek::DoubleTerminated(to);
@@ -54,20 +36,20 @@ int ShellOperation(UINT operation, const std::wstring& from, const std::wstring&
 // Lua_CopyFile and Lua_MoveFile.
 int Transfer(lua_State* L, const wchar_t* function, UINT operation, FILEOP_FLAGS flags, const wchar_t* verb) {
     std::wstring from, to;
-    if (!ExpandedArg(L, 1, function, from)) return PushBool(L, false);
+    if (!vek::ArgExpandedPath(L, 1, function, from)) return vek::PushBool(L, false);
     if (!vek::PathExists(from)) {
-        TraceMissing(function, from);
-        return PushBool(L, false);
+        vek::TraceMissingPath(function, from);
+        return vek::PushBool(L, false);
     }
-    if (!ExpandedArg(L, 2, function, to)) return PushBool(L, false);
+    if (!vek::ArgExpandedPath(L, 2, function, to)) return vek::PushBool(L, false);
     const int result = ShellOperation(operation, from, to, flags);
     if (result == 0) {
         Trace(L"%s %s to %s !", verb, from.c_str(), to.c_str());
-        return PushBool(L, true);
+        return vek::PushBool(L, true);
     }
     Trace(L"%s %s to %s failed!", verb, from.c_str(), to.c_str());
     Trace(L"SHFileOperation error code : %#x\r\n", result);
-    return PushBool(L, false);
+    return vek::PushBool(L, false);
 }
 
 bool DeleteWithRetryBox(const std::wstring& path) {
@@ -99,8 +81,8 @@ bool DeleteWithRetryBox(const std::wstring& path) {
 int DeleteRecursive(lua_State* L, const wchar_t* function, LuaCallbackRef* onFailure) {
     Trace(L"%s", function);
     std::wstring path;
-    if (!ExpandedArg(L, 1, function, path)) return 0;
-    if (!vek::PathExists(path)) return PushBool(L, true);
+    if (!vek::ArgExpandedPath(L, 1, function, path)) return 0;
+    if (!vek::PathExists(path)) return vek::PushBool(L, true);
     if (vek::IsFolder(path)) {
         Trace(L"PathIsDirectoryW");
         if (onFailure) {
@@ -119,15 +101,15 @@ int DeleteRecursive(lua_State* L, const wchar_t* function, LuaCallbackRef* onFai
 
 int Lua_CreateDirectory(lua_State* L) {
     std::wstring path;
-    if (!ExpandedArg(L, 1, L"Lua_CreateDirectory", path)) return PushBool(L, false);
-    if (vek::PathExists(path)) return PushBool(L, true);
+    if (!vek::ArgExpandedPath(L, 1, L"Lua_CreateDirectory", path)) return vek::PushBool(L, false);
+    if (vek::PathExists(path)) return vek::PushBool(L, true);
     vek::ShellCreateDirectory(path);
     if (vek::PathExists(path)) {
         Trace(L"Create Directory %s!\r\n", path.c_str());
-        return PushBool(L, true);
+        return vek::PushBool(L, true);
     }
-    TraceMissing(L"Lua_CreateDirectory", path);
-    return PushBool(L, false);
+    vek::TraceMissingPath(L"Lua_CreateDirectory", path);
+    return vek::PushBool(L, false);
 }
 
 int Lua_CopyFile(lua_State* L) { return Transfer(L, L"Lua_CopyFile", FO_COPY, kCopyFlags, L"Copy"); }
@@ -136,28 +118,28 @@ int Lua_MoveFile(lua_State* L) { return Transfer(L, L"Lua_MoveFile", FO_MOVE, kQ
 
 int Lua_RenameFile(lua_State* L) {
     std::wstring from, to;
-    if (!ExpandedArg(L, 1, L"Lua_RenameFile", from)) return PushBool(L, false);
+    if (!vek::ArgExpandedPath(L, 1, L"Lua_RenameFile", from)) return vek::PushBool(L, false);
     if (!vek::PathExists(from)) {
-        TraceMissing(L"Lua_RenameFile", from);
-        return PushBool(L, false);
+        vek::TraceMissingPath(L"Lua_RenameFile", from);
+        return vek::PushBool(L, false);
     }
-    if (!ExpandedArg(L, 2, L"Lua_RenameFile", to)) return PushBool(L, false);
+    if (!vek::ArgExpandedPath(L, 2, L"Lua_RenameFile", to)) return vek::PushBool(L, false);
     const bool moved = ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
     Trace(moved ? L"MoveFile %s to %s !" : L"MoveFile %s to %s failed!", from.c_str(), to.c_str());
-    return PushBool(L, moved);
+    return vek::PushBool(L, moved);
 }
 
 int Lua_DeleteFile(lua_State* L) {
     std::wstring path;
-    if (!ExpandedArg(L, 1, L"Lua_DeleteFile", path)) return PushBool(L, false);
-    return PushBool(L, DeleteWithRetryBox(path));
+    if (!vek::ArgExpandedPath(L, 1, L"Lua_DeleteFile", path)) return vek::PushBool(L, false);
+    return vek::PushBool(L, DeleteWithRetryBox(path));
 }
 
 int Lua_DeleteFileEx(lua_State* L) {
     std::wstring path;
-    if (!ExpandedArg(L, 1, L"Lua_DeleteFileEx", path)) return PushBool(L, false);
-    if (!vek::PathExists(path)) return PushBool(L, true);
-    return PushBool(L, ShellOperation(FO_DELETE, path, L"", kQuietFlags) == 0);
+    if (!vek::ArgExpandedPath(L, 1, L"Lua_DeleteFileEx", path)) return vek::PushBool(L, false);
+    if (!vek::PathExists(path)) return vek::PushBool(L, true);
+    return vek::PushBool(L, ShellOperation(FO_DELETE, path, L"", kQuietFlags) == 0);
 }
 
 int Lua_DelFileRecursive(lua_State* L) { return DeleteRecursive(L, L"Lua_DelFileRecursive", nullptr); }
@@ -174,14 +156,14 @@ int Lua_DelFileRecursiveEx(lua_State* L) {
 int Lua_DeleteFileAfterReboot(lua_State* L) {
     Trace(L"Lua_DeleteFileAfterReboot");
     std::wstring path;
-    if (!ExpandedArg(L, 1, L"Lua_DeleteFileAfterReboot", path)) return PushBool(L, false);
-    if (!vek::PathExists(path)) return PushBool(L, true);
-    return PushBool(L, ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE);
+    if (!vek::ArgExpandedPath(L, 1, L"Lua_DeleteFileAfterReboot", path)) return vek::PushBool(L, false);
+    if (!vek::PathExists(path)) return vek::PushBool(L, true);
+    return vek::PushBool(L, ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE);
 }
 
 int Lua_ExpandEnv(lua_State* L) {
     std::wstring expanded;
-    if (!ExpandedArg(L, lua_gettop(L), L"Lua_ExpandEnv", expanded)) {
+    if (!vek::ArgExpandedPath(L, lua_gettop(L), L"Lua_ExpandEnv", expanded)) {
         lua_pushnil(L);
         return 1;
     }
@@ -201,7 +183,7 @@ int Lua_GetModuleFileName(lua_State* L) {
 int Lua_GetTempFileName(lua_State* L) {
     std::wstring folder;
     wchar_t name[vek::kPathUnits] = {};
-    if (!ExpandedArg(L, 1, L"Lua_GetTempFileName", folder) ||
+    if (!vek::ArgExpandedPath(L, 1, L"Lua_GetTempFileName", folder) ||
         ::GetTempFileNameW(folder.c_str(), vek::ArgText(L, 2).c_str(), 0, name) == 0) {
         lua_pushnil(L);
         return 1;
@@ -221,7 +203,7 @@ int Lua_GetTempPath(lua_State* L) {
     return 1;
 }
 
-int Lua_PathFileExists(lua_State* L) { return PushBool(L, vek::PathExists(vek::ArgText(L, 1))); }
+int Lua_PathFileExists(lua_State* L) { return vek::PushBool(L, vek::PathExists(vek::ArgText(L, 1))); }
 
 int Lua_PathYetAnotherMakeUniqueName(lua_State* L) {
     std::wstring unique;

@@ -31,3 +31,29 @@ int Lua_PathYetAnotherMakeUniqueName(lua_State* L);
 int Lua_RegQuery(lua_State* L);
 int Lua_RegAdd(lua_State* L);
 int Lua_RegDel(lua_State* L);
+
+// Shell: shortcuts, COM registration, special folders, program starts (shell.cpp).
+int Lua_CreateShortcut(lua_State* L);
+int Lua_RegSvr32(lua_State* L);
+int Lua_RegistDll(lua_State* L);
+int Lua_RegVarByCSIDL(lua_State* L);
+int Lua_ShellExec(lua_State* L);
+int Lua_ExplorerExec(lua_State* L);
+int Lua_Exec(lua_State* L);
+
+// Processes (processes.cpp).
+int Lua_TaskKill(lua_State* L);
+int Lua_KillAllTaskByName(lua_State* L);
+int Lua_GetProcessId(lua_State* L);
+int Lua_GetImagePathByPid(lua_State* L);
+
+// Services (services.cpp).
+int Lua_SCM(lua_State* L);
+
+// System: privileges, shutdown, version, command line, drives (system.cpp).
+int Lua_EnablePrivilege(lua_State* L);
+int Lua_ExitWindows(lua_State* L);
+int Lua_IsWow64(lua_State* L);
+int Lua_GetOSVersion(lua_State* L);
+int Lua_GetCommandLineArgv(lua_State* L);
+int Lua_GetDriverInstallPath(lua_State* L);
