@@ -10,6 +10,7 @@ trap '"$root/tests/wine/prefix.sh" stop' EXIT
 probe=$(echo "Z:$B/tests/installers/probe.exe" | tr / '\\')
 LANG=zh_CN.UTF-8 "$run" "$B/tests/vek_startup_bench.exe" "$probe" 21
 LANG=zh_CN.UTF-8 "$run" "$B/tests/vek_call_bench.exe"
+LANG=zh_CN.UTF-8 "$run" "$B/tests/vek_process_bench.exe"
 
 # Deleting a tree of 10,000 small files: Lua_DelFileRecursive under Wine next
 # to rm -r of the same tree on the Linux side.
