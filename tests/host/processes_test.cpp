@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "tests/support/dialogs.h"
 #include "tests/support/listener.h"
 #include "tests/support/probe.h"
 
@@ -21,27 +22,12 @@ std::wstring ProductMain() {
     return TestBinDir().substr(0, TestBinDir().find_last_of(L'\\')) + L"\\payload\\TovikCCleanerMain.exe";
 }
 
-struct WindowSearch {
-    DWORD pid;
-    bool found;
-};
-
-BOOL CALLBACK FindOwnedWindow(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    if (owner == search->pid) search->found = true;
-    return TRUE;
-}
-
 // Waits until the process has a top-level window.
 bool HasWindow(DWORD pid) {
-    WindowSearch search{pid, false};
-    for (int i = 0; i < 100 && !search.found; ++i) {
-        ::EnumWindows(FindOwnedWindow, reinterpret_cast<LPARAM>(&search));
-        if (!search.found) ::Sleep(100);
+    for (int i = 0; i < 100; ++i, ::Sleep(100)) {
+        if (TopLevelWindowOf(pid)) return true;
     }
-    return search.found;
+    return false;
 }
 
 }  // namespace

@@ -22,14 +22,15 @@ std::wstring ClassOf(HWND window) {
 
 struct Search {
     DWORD pid;
+    const wchar_t* className;
     HWND found;
 };
 
-BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
+BOOL CALLBACK FindWindowOf(HWND window, LPARAM param) {
     auto* search = reinterpret_cast<Search*>(param);
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
-    if (owner == search->pid && ClassOf(window) == L"#32770") {
+    if (owner == search->pid && (!search->className || ClassOf(window) == search->className)) {
         search->found = window;
         return FALSE;
     }
@@ -56,20 +57,24 @@ const std::map<std::wstring, int> kCommands = {
 
 }  // namespace
 
+HWND TopLevelWindowOf(DWORD pid, const wchar_t* className) {
+    Search search{pid, className, nullptr};
+    ::EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 std::optional<DialogInfo> WaitForDialog(DWORD pid, DWORD timeoutMs) {
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     vek::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
     do {
         // A process that has ended shows nothing more.
         if (process && ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return std::nullopt;
-        Search search{pid, nullptr};
-        ::EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
-        if (search.found) {
+        if (HWND found = TopLevelWindowOf(pid, L"#32770")) {
             ::Sleep(100);  // let the box finish filling in its controls
             DialogInfo info;
-            info.window = search.found;
-            info.caption = WindowText(search.found);
-            ::EnumChildWindows(search.found, ReadChild, reinterpret_cast<LPARAM>(&info));
+            info.window = found;
+            info.caption = WindowText(found);
+            ::EnumChildWindows(found, ReadChild, reinterpret_cast<LPARAM>(&info));
             return info;
         }
         ::Sleep(50);

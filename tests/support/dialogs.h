@@ -16,6 +16,9 @@ struct DialogInfo {
     std::vector<std::wstring> buttons;  // button texts, in child order
 };
 
+// A top-level window of process `pid` (of `className` when given), or null.
+HWND TopLevelWindowOf(DWORD pid, const wchar_t* className = nullptr);
+
 // The first dialog (class "#32770") of process `pid`, waited for up to
 // `timeoutMs` or until the process ends.
 std::optional<DialogInfo> WaitForDialog(DWORD pid, DWORD timeoutMs);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <ole2.h>
 #include <tlhelp32.h>
 #include <winsvc.h>  // left out by WIN32_LEAN_AND_MEAN
 #include <utility>
@@ -126,6 +127,20 @@ public:
     ComScope(const ComScope&) = delete;
     ComScope& operator=(const ComScope&) = delete;
     HRESULT result() const { return hr_; }
+
+private:
+    HRESULT hr_;
+};
+
+// OLE initialised for the lifetime of the scope.
+class OleScope {
+public:
+    OleScope() : hr_(::OleInitialize(nullptr)) {}
+    ~OleScope() {
+        if (SUCCEEDED(hr_)) ::OleUninitialize();
+    }
+    OleScope(const OleScope&) = delete;
+    OleScope& operator=(const OleScope&) = delete;
 
 private:
     HRESULT hr_;

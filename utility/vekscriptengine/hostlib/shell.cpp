@@ -28,20 +28,6 @@ std::wstring FolderOf(const std::wstring& path) {
     return folder;
 }
 
-// OLE is initialised for the scope of a call.
-class OleScope {
-public:
-    OleScope() : hr_(::OleInitialize(nullptr)) {}
-    ~OleScope() {
-        if (SUCCEEDED(hr_)) ::OleUninitialize();
-    }
-    OleScope(const OleScope&) = delete;
-    OleScope& operator=(const OleScope&) = delete;
-
-private:
-    HRESULT hr_;
-};
-
 // --- shortcuts ------------------------------------------------------------------
 
 bool UrlShortcutFile(const std::wstring& url, vek::ComPtr<IPersistFile>& file) {
@@ -151,7 +137,7 @@ int Lua_CreateShortcut(lua_State* L) {
 }
 
 int Lua_RegSvr32(lua_State* L) {
-    OleScope ole;
+    vek::OleScope ole;
     std::wstring path;
     if (!vek::ArgExpandedPath(L, 1, L"Lua_RegSvr32", path)) return vek::PushBool(L, false);
     if (!vek::PathExists(path)) {
@@ -171,7 +157,7 @@ int Lua_RegSvr32(lua_State* L) {
 }
 
 int Lua_RegistDll(lua_State* L) {
-    OleScope ole;
+    vek::OleScope ole;
     std::wstring path;
     if (!vek::ArgExpandedPath(L, 1, L"Lua_RegistDll", path)) return vek::PushBool(L, false);
     if (!vek::PathExists(path)) {
