@@ -20,12 +20,12 @@ jobs=$(nproc)
 
 # 1. Debian source packages.
 src=$B/deps/src
-if [ ! -f "$src/.fetched" ]; then
-    rm -rf "$src"; mkdir -p "$src"
-    (cd "$src" && apt-get source -qq lua5.2 spdlog fmtlib curl >/dev/null 2>&1) ||
-        { echo "apt-get source failed (is the deb-src entry there? run tools/setup-machine.sh)" >&2; exit 1; }
-    touch "$src/.fetched"
-fi
+mkdir -p "$src"
+for package in lua5.2 spdlog fmtlib curl 7zip; do
+    compgen -G "$src/$package-*/" >/dev/null && continue
+    (cd "$src" && apt-get source -qq "$package" >/dev/null 2>&1) ||
+        { echo "apt-get source $package failed (is the deb-src entry there? run tools/setup-machine.sh)" >&2; exit 1; }
+done
 lua_src=$(echo "$src"/lua5.2-*/src)
 # Debian's luaconf.h names the multiarch triplet in its default module paths;
 # the installer loads no modules from disk, so the triplet stays empty.

@@ -13,7 +13,7 @@ namespace {
 // Every host function that exists, as "name:function", sorted.
 std::string HostFunctionList() {
     std::vector<std::string> names = {
-        "Lua_RegSvr32", "Lua_RegistDll", "Lua_RegQuery", "Lua_RegAdd", "Lua_RegDel", "Lua_CreateShortcut",
+        "Lua_UnCompress7z", "Lua_ExtractResource", "Lua_RegSvr32", "Lua_RegistDll", "Lua_RegQuery", "Lua_RegAdd", "Lua_RegDel", "Lua_CreateShortcut",
         "Lua_CreateDirectory", "Lua_CopyFile", "Lua_MoveFile", "Lua_RenameFile", "Lua_DeleteFile",
         "Lua_DeleteFileEx", "Lua_Exec", "Lua_ExplorerExec", "Lua_TaskKill", "Lua_SCM", "Lua_RegVarByCSIDL",
         "Lua_GetOSVersion", "Lua_Logout", "Lua_MsgBox", "Lua_DelFileRecursive", "Lua_DelFileRecursiveEx",

@@ -72,3 +72,11 @@ TEST(SystemFunctions, VersionArgumentsFoldersPrivilegesAndProcesses) {
     EXPECT_TRUE(run.HasTrace(L"xm LookupPrivilegeValue failed!xm err:1313\r\n")) << Utf8(run.Joined());
     EXPECT_TRUE(run.HasTrace(L"xm SHGetSpecialFolderPathW csidl=9999 failed!\r\n"));
 }
+
+TEST(ArchiveFunctions, ExtractionMethodsResourcesAndBadArchives) {
+    const RunResult run = RunChecks(L"archive.lua", "archives = " + LuaQuote(BuildPath(L"archives")));
+    EXPECT_TRUE(run.HasTrace(L"xm Fun:Lua_UnCompress7z ,LoadResource failed!\r\n"));
+    EXPECT_TRUE(run.HasTrace(L"xm UnCompress successful.\r\n"));
+    EXPECT_TRUE(run.HasTrace(L"xm Fun:Lua_UnCompress7z, Description: UnCompress failed.!\r\n"));
+    EXPECT_TRUE(run.HasTrace(L"xm Fun:Lua_ExtractResource ,LoadResource failed!\r\n"));
+}

@@ -6,6 +6,7 @@ namespace {
 
 // Registration order is part of the script interface.
 const luaL_Reg kHostFunctions[] = {
+    {"Lua_UnCompress7z", Lua_UnCompress7z},
     {"Lua_RegSvr32", Lua_RegSvr32},
     {"Lua_RegistDll", Lua_RegistDll},
     {"Lua_RegQuery", Lua_RegQuery},
@@ -23,6 +24,7 @@ const luaL_Reg kHostFunctions[] = {
     {"Lua_TaskKill", Lua_TaskKill},
     {"Lua_SCM", Lua_SCM},
     {"Lua_RegVarByCSIDL", Lua_RegVarByCSIDL},
+    {"Lua_ExtractResource", Lua_ExtractResource},
     {"Lua_GetOSVersion", Lua_GetOSVersion},
     {"Lua_Logout", Lua_Logout},
     {"Lua_MsgBox", Lua_MsgBox},

@@ -57,3 +57,7 @@ int Lua_IsWow64(lua_State* L);
 int Lua_GetOSVersion(lua_State* L);
 int Lua_GetCommandLineArgv(lua_State* L);
 int Lua_GetDriverInstallPath(lua_State* L);
+
+// Archive and resources (archive.cpp).
+int Lua_UnCompress7z(lua_State* L);
+int Lua_ExtractResource(lua_State* L);

@@ -1,0 +1,70 @@
+// Extraction over files that another process holds open without sharing:
+// what the error callback's answer does to the files and to the result.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/support/probe.h"
+
+using namespace vektest;
+
+namespace {
+
+vek::UniqueFile Lock(const std::wstring& path) {
+    return vek::UniqueFile(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
+}
+
+bool Contains(const std::vector<std::string>& records, const std::string& text) {
+    return std::find(records.begin(), records.end(), text) != records.end();
+}
+
+}  // namespace
+
+TEST(ExtractionErrors, CallbackAnswersDecide) {
+    // two.7z holds AA_first.txt, then ZZ_last.txt.
+    const struct {
+        const wchar_t* locked;
+        const char* answer;  // Lua expression returned by the callback, or nil for none
+        bool releaseWhenAsked;
+        const char* result;
+        bool firstWritten, lastWritten;
+    } cases[] = {
+        {L"ZZ_last.txt", "1", false, "false", true, false},   // skipping the last file fails the call
+        {L"AA_first.txt", "1", false, "true", false, true},   // a later file makes it good again
+        {L"AA_first.txt", "0", true, "true", true, true},     // retried after the lock went away
+        {L"AA_first.txt", "0", false, "false", false, false},  // retried, still locked: the end
+        {L"AA_first.txt", "2", false, "false", false, false},  // abort
+        {L"AA_first.txt", nullptr, false, "false", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << Utf8(c.locked) << " answer " << (c.answer ? c.answer : "none"));
+        Probe probe;
+        const std::wstring out = probe.dir() / L"out";
+        ::CreateDirectoryW(out.c_str(), nullptr);
+        vek::UniqueFile lock = Lock(out + L"\\" + c.locked);
+        ASSERT_TRUE(lock.valid());
+        const std::string callback =
+            c.answer ? std::string(", nil, function(path, code) probe_record('asked', path, code) "
+                                   "GLibTab.kernel32:Get('Sleep')(") +
+                           (c.releaseWhenAsked ? "1500" : "0") + ") return " + c.answer + " end"
+                     : "";
+        probe.Script("probe_record(tostring(Lua_UnCompress7z(" + LuaQuote(BuildPath(L"archives\\two.7z")) + ", " +
+                     LuaQuote(out) + ", true" + callback + ")))\n");
+        if (c.releaseWhenAsked) {
+            probe.WhileRunning([&](DWORD) {
+                for (int i = 0; i < 100 && probe.Records().empty(); ++i) ::Sleep(50);
+                lock.reset();
+            });
+        }
+        probe.Run();
+        const auto records = probe.Records();
+        ASSERT_FALSE(records.empty());
+        if (c.answer) {
+            EXPECT_EQ(records[0], "asked\t" + Utf8(out) + "\\" + Utf8(c.locked) + "\t32");
+        }
+        EXPECT_TRUE(Contains(records, c.result)) << testing::PrintToString(records);
+        lock.reset();
+        EXPECT_EQ(ReadBytes(out + L"\\AA_first.txt").size() == 120, c.firstWritten);
+        EXPECT_EQ(ReadBytes(out + L"\\ZZ_last.txt").size() == 110, c.lastWritten);
+    }
+}
