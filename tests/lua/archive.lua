@@ -2,13 +2,7 @@
 -- the test archives, with the fixture tree and its manifest).
 local base = os.getenv("VEK_PROBE_OUT"):gsub("\\records%.txt$", "")
 
-local function read(path)
-    local f = io.open(path, "rb")
-    if not f then return nil end
-    local data = f:read("*a")
-    f:close()
-    return data
-end
+local read = read_file
 
 local manifest = {}
 for line in io.lines(archives .. "\\manifest.txt") do

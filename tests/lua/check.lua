@@ -19,6 +19,15 @@ function check_error(name, fn, text)
     if ok or not tostring(err):find(text, 1, true) then fail(name, tostring(ok), tostring(err)) end
 end
 
+-- The whole content of a file, or nil.
+function read_file(path)
+    local f = io.open(path, "rb")
+    if not f then return nil end
+    local data = f:read("*a")
+    f:close()
+    return data
+end
+
 function check_done()
     probe_record("checks", checks, "failures", failures)
 end

@@ -9,13 +9,7 @@ local function write(path, text)
     f:close()
 end
 
-local function read(path)
-    local f = io.open(path, "rb")
-    if not f then return nil end
-    local text = f:read("*a")
-    f:close()
-    return text
-end
+local read = read_file
 
 local kernel32 = GLibTab.kernel32
 local setAttributes = kernel32:Get("SetFileAttributesW", "bool")

@@ -13,6 +13,7 @@ extern "C" {
 }
 
 #include "utility/base/trace.h"
+#include "utility/vekscriptengine/archive/memoryinstream.h"
 
 namespace vek {
 
@@ -24,39 +25,6 @@ constexpr int kResultWriteError = SZ_ERROR_WRITE;  // 11
 
 const ISzAlloc kAlloc = {SzAlloc, SzFree};
 const ISzAlloc kAllocTemp = {SzAllocTemp, SzFreeTemp};
-
-// Seekable input over archive bytes held in memory.
-struct MemoryInStream {
-    ISeekInStream vt;
-    std::vector<unsigned char> bytes;
-    UInt64 position = 0;
-};
-
-SRes MemoryRead(ISeekInStreamPtr p, void* buffer, size_t* size) {
-    auto* self = reinterpret_cast<MemoryInStream*>(const_cast<ISeekInStream*>(p));
-    const UInt64 left = self->bytes.size() - std::min<UInt64>(self->position, self->bytes.size());
-    const size_t count = static_cast<size_t>(std::min<UInt64>(*size, left));
-    if (count) std::memcpy(buffer, self->bytes.data() + self->position, count);
-    self->position += count;
-    *size = count;
-    return SZ_OK;
-}
-
-SRes MemorySeek(ISeekInStreamPtr p, Int64* offset, ESzSeek origin) {
-    auto* self = reinterpret_cast<MemoryInStream*>(const_cast<ISeekInStream*>(p));
-    Int64 base = 0;
-    switch (origin) {
-        case SZ_SEEK_SET: base = 0; break;
-        case SZ_SEEK_CUR: base = static_cast<Int64>(self->position); break;
-        case SZ_SEEK_END: base = static_cast<Int64>(self->bytes.size()); break;
-        default: return SZ_ERROR_UNSUPPORTED;
-    }
-    const Int64 target = base + *offset;
-    if (target < 0) return SZ_ERROR_INPUT_EOF;
-    self->position = static_cast<UInt64>(target);
-    *offset = target;
-    return SZ_OK;
-}
 
 // A stored name must stay inside the destination: no root, no drive or
 // stream colon, no ".." component.
@@ -223,10 +191,7 @@ int Extract7zFile(void* fileHandle, const std::wstring& destination, const Extra
 
 int Extract7zMemory(std::vector<unsigned char> archive, const std::wstring& destination,
                     const ExtractCallbacks& callbacks) {
-    MemoryInStream stream;
-    stream.vt.Read = MemoryRead;
-    stream.vt.Seek = MemorySeek;
-    stream.bytes = std::move(archive);
+    MemoryInStream stream(std::move(archive));
     Extraction extraction(destination, callbacks);
     return extraction.Run(&stream.vt);
 }
