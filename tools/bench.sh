@@ -82,12 +82,15 @@ LUA
 rm -f "$bench/records.txt"
 VEK_PROBE_SCRIPT="C:\\users\\$user\\Temp\\vek-bench-payload\\extract.lua" \
 VEK_PROBE_OUT="C:\\users\\$user\\Temp\\vek-bench-payload\\records.txt" \
-    "$run" "$B/tests/installers/probe.exe" </dev/null >/dev/null 2>&1
+    /usr/bin/time -f %M -o "$bench/rss.txt" "$run" "$B/tests/installers/probe.exe" </dev/null >/dev/null 2>&1
 read -r ok wine_s peak < <(tr -d '\r' < "$bench/records.txt" | head -1)
+peak_rss_kb=$(tail -1 "$bench/rss.txt")
 start=$(date +%s.%N); (cd "$bench/out-7zz" && 7zz x -bd -y ../payload.7z >/dev/null); end=$(date +%s.%N)
 sz_s=$(echo "$end - $start" | bc -l)
 unpacked_mb=$(du -sm "$bench/tree" | cut -f1)
 same=$(diff -r "$bench/tree" "$bench/out-wine" >/dev/null && echo identical || echo DIFFERENT)
-printf 'extract %s MB (archive %s MB): Lua_UnCompress7z %s s (%s, files %s), 7zz x %.3f s, throughput ratio %.2f, our peak private memory %.0f MB\n' \
-    "$unpacked_mb" "$archive_mb" "$wine_s" "$ok" "$same" "$sz_s" "$(echo "$sz_s / $wine_s" | bc -l)" "$(echo "$peak / 1048576" | bc -l)"
+largest_block_mb=$(7zz l -slt "$bench/payload.7z" | awk '/^Size = /{s=$3} /^Block = /{b[$3]+=s} END{m=0; for (k in b) if (b[k]>m) m=b[k]; printf "%.0f", m/1048576}')
+printf 'extract %s MB (archive %s MB, largest solid block %s MB): Lua_UnCompress7z %s s (%s, files %s), 7zz x %.3f s, throughput ratio %.2f, peak resident memory of the installer %.0f MB (Wine reports peak private bytes %.0f MB)\n' \
+    "$unpacked_mb" "$archive_mb" "$largest_block_mb" "$wine_s" "$ok" "$same" "$sz_s" "$(echo "$sz_s / $wine_s" | bc -l)" \
+    "$(echo "$peak_rss_kb / 1024" | bc -l)" "$(echo "$peak / 1048576" | bc -l)"
 rm -rf "$bench"

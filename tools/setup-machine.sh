@@ -27,7 +27,7 @@ packages=(
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine64 xvfb xauth 7zip cmake ninja-build gcc-multilib g++-multilib
     qemu-user-static googletest dpkg-dev python3 fonts-wqy-microhei
-    zip unzip file locales bc clang-14 libclang-rt-14-dev
+    zip unzip file locales bc time clang-14 libclang-rt-14-dev
 )
 
 missing=()
