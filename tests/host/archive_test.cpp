@@ -68,3 +68,18 @@ TEST(ExtractionErrors, CallbackAnswersDecide) {
         EXPECT_EQ(ReadBytes(out + L"\\ZZ_last.txt").size() == 110, c.lastWritten);
     }
 }
+
+TEST(ExtractionTimes, LastWriteTimesComeFromTheArchive) {
+    Probe probe;
+    const std::wstring out = probe.dir() / L"out";
+    ::CreateDirectoryW(out.c_str(), nullptr);
+    probe.Script("Lua_UnCompress7z(" + LuaQuote(BuildPath(L"archives\\two.7z")) + ", " + LuaQuote(out) + ", true)\n")
+        .Run();
+    for (const wchar_t* name : {L"AA_first.txt", L"ZZ_last.txt"}) {
+        WIN32_FILE_ATTRIBUTE_DATA source = {}, extracted = {};
+        ASSERT_TRUE(::GetFileAttributesExW(BuildPath(std::wstring(L"archives\\small\\") + name).c_str(),
+                                           GetFileExInfoStandard, &source));
+        ASSERT_TRUE(::GetFileAttributesExW((out + L"\\" + name).c_str(), GetFileExInfoStandard, &extracted));
+        EXPECT_EQ(::CompareFileTime(&source.ftLastWriteTime, &extracted.ftLastWriteTime), 0) << Utf8(name);
+    }
+}
