@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include "stat/ruvostatmodule.h"
 #include "utility/base/handles.h"
 #include "utility/base/resources.h"
 #include "utility/base/trace.h"
@@ -17,6 +18,9 @@ namespace {
 
 constexpr int kSkinResourceId = 249;
 constexpr int kPerMonitorDpiAware = 2;
+// The statistics service's dispatch server.
+constexpr wchar_t kStatDispatchHost[] = L"dispatch.stat.tovikclean.com";
+constexpr wchar_t kProductKey[] = L"SOFTWARE\\TovikClean";
 
 // The log is removed at the next reboot: the undated base path and the dated
 // file the logger actually writes.
@@ -81,8 +85,12 @@ void RunInteractive(const RunContext& context) {
     EnablePerMonitorDpi();
     curl_global_init(CURL_GLOBAL_ALL);
 
-    // The statistics module and the installer window join here.
+    std::shared_ptr<RuvoStatModule> stat = RuvoStatModule::GetInstance();
+    stat->Init(static_cast<int32_t>(context.appId), kProductKey, kStatDispatchHost, L"");
 
+    // The installer window joins here.
+
+    stat->Shutdown();
     curl_global_cleanup();
     ::CoUninitialize();
     RegisterLogForRebootDeletion(context);

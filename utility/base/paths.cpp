@@ -19,6 +19,25 @@ bool IsFolder(const std::wstring& path) { return ::PathIsDirectoryW(path.c_str()
 
 std::wstring DoubleTerminated(const std::wstring& path) { return path + L'\0'; }
 
+std::wstring ModuleFilePath(HMODULE module) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(module, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::wstring ModuleFolder(HMODULE module) {
+    std::wstring path = ModuleFilePath(module);
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
     if (folder.empty()) return name;
     return folder.back() == L'\\' ? folder + name : folder + L'\\' + name;

@@ -21,6 +21,11 @@ bool IsFolder(const std::wstring& path);
 // lists of names.
 std::wstring DoubleTerminated(const std::wstring& path);
 
+// The full path of a loaded module's file (nullptr: the running program),
+// and its folder with a trailing backslash.
+std::wstring ModuleFilePath(HMODULE module);
+std::wstring ModuleFolder(HMODULE module);
+
 // `folder` and `name` joined with exactly one backslash.
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
 

@@ -1,0 +1,172 @@
+#include "product/udp_qor/udp_qor.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "product/qorstat/socket.h"
+
+namespace {
+
+constexpr int kLargestDatagram = 1400;
+
+struct Datagram {
+    std::string host;
+    int port = 0;
+    std::string bytes;  // empty: resolve only
+};
+
+class Sender {
+public:
+    bool Queue(Datagram datagram) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) return false;
+        queue_.push_back(std::move(datagram));
+        changed_.notify_all();
+        return true;
+    }
+
+    // Until nothing is queued or being sent, or `ms` has passed.
+    void Drain(int ms) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return queue_.empty() && !busy_; });
+    }
+
+    void RequestStop() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+        queue_.clear();
+        changed_.notify_all();
+    }
+
+    // The sender thread's work.
+    void Run() {
+        Datagram next;
+        while (Take(next)) {
+            const qor::Endpoint* to = Resolve(next.host, next.port);
+            if (to && !next.bytes.empty() && !Stopping()) Send(*to, next.bytes);
+            std::lock_guard<std::mutex> lock(mutex_);
+            busy_ = false;
+            changed_.notify_all();
+        }
+    }
+
+private:
+    bool Take(Datagram& next) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        if (stopping_) return false;
+        next = std::move(queue_.front());
+        queue_.pop_front();
+        busy_ = true;
+        return true;
+    }
+
+    bool Stopping() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return stopping_;
+    }
+
+    // Servers are resolved once for the sender's life; a failed name is
+    // asked again next time.
+    const qor::Endpoint* Resolve(const std::string& host, int port) {
+        const std::string key = host + ":" + std::to_string(port);
+        auto found = resolved_.find(key);
+        if (found != resolved_.end()) return &found->second;
+        qor::Endpoint endpoint;
+        if (!qor::ResolveEndpoint(host, port, SOCK_DGRAM, 0, endpoint)) return nullptr;
+        return &resolved_.emplace(key, endpoint).first->second;
+    }
+
+    void Send(const qor::Endpoint& to, const std::string& bytes) {
+        qor::UniqueSocket& s = to.address.ss_family == AF_INET6 ? socket6_ : socket4_;
+        if (!s) s.reset(::socket(to.address.ss_family, SOCK_DGRAM, IPPROTO_UDP));
+        if (!s) return;
+        ::sendto(s.get(), bytes.data(), static_cast<int>(bytes.size()), 0,
+                 reinterpret_cast<const sockaddr*>(&to.address), to.length);
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Datagram> queue_;
+    bool busy_ = false;
+    bool stopping_ = false;
+    // Used by the sender thread alone.
+    std::map<std::string, qor::Endpoint> resolved_;
+    qor::UniqueSocket socket4_;
+    qor::UniqueSocket socket6_;
+};
+
+struct ThreadStart {
+    std::shared_ptr<Sender> sender;
+    HMODULE self;
+};
+
+// The thread holds its own reference to this library, so a caller that
+// unloads the library while a name lookup still runs does not pull the
+// code away under it.
+DWORD WINAPI SenderThread(void* parameter) {
+    std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(parameter));
+    const HMODULE self = start->self;
+    {
+        qor::WinsockScope winsock;
+        if (winsock.ok()) start->sender->Run();
+        start.reset();
+    }
+    ::FreeLibraryAndExitThread(self, 0);
+    return 0;
+}
+
+std::mutex g_lock;
+std::shared_ptr<Sender> g_sender;
+vek::UniqueHandle g_thread;
+
+}  // namespace
+
+extern "C" __declspec(dllexport) BOOL WINAPI udp_qor_start(void) {
+    std::lock_guard<std::mutex> lock(g_lock);
+    if (g_sender) return TRUE;
+    auto start = std::make_unique<ThreadStart>(ThreadStart{std::make_shared<Sender>(), nullptr});
+    start->self = qor::PinModuleOf(reinterpret_cast<const void*>(&udp_qor_start));
+    if (!start->self) return FALSE;
+    const std::shared_ptr<Sender> sender = start->sender;
+    const HMODULE self = start->self;
+    vek::UniqueHandle thread(::CreateThread(nullptr, 0, SenderThread, start.get(), 0, nullptr));
+    if (!thread) {
+        ::FreeLibrary(self);
+        return FALSE;
+    }
+    start.release();  // the thread owns it now
+    g_sender = sender;
+    g_thread = std::move(thread);
+    return TRUE;
+}
+
+extern "C" __declspec(dllexport) BOOL WINAPI udp_qor_send(const char* host, int port, const char* data, int length) {
+    if (!host || !*host || port <= 0 || port > 65535 || length < 0 || length > kLargestDatagram) return FALSE;
+    if (length > 0 && !data) return FALSE;
+    std::lock_guard<std::mutex> lock(g_lock);
+    if (!g_sender) return FALSE;
+    return g_sender->Queue(Datagram{host, port, std::string(data ? data : "", static_cast<size_t>(length))});
+}
+
+extern "C" __declspec(dllexport) void WINAPI udp_qor_stop(int waitMs) {
+    std::shared_ptr<Sender> sender;
+    vek::UniqueHandle thread;
+    {
+        std::lock_guard<std::mutex> lock(g_lock);
+        sender = std::move(g_sender);
+        thread = std::move(g_thread);
+    }
+    if (!sender) return;
+    const ULONGLONG begin = ::GetTickCount64();
+    const int budget = waitMs > 0 ? waitMs : 0;
+    sender->Drain(budget);
+    sender->RequestStop();
+    const ULONGLONG spent = ::GetTickCount64() - begin;
+    ::WaitForSingleObject(thread.get(), spent < static_cast<ULONGLONG>(budget) ? static_cast<DWORD>(budget - spent) : 0);
+}

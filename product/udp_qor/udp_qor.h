@@ -1,0 +1,17 @@
+// udp_qor.dll, the statistics library's datagram sender: one thread that
+// resolves the configured servers and sends what is queued, so that no
+// statistics call waits on the network.
+#pragma once
+
+#include <windows.h>
+
+extern "C" {
+// Starts the sender; false when its thread cannot be created.
+BOOL WINAPI udp_qor_start(void);
+// Queues one datagram (a length of 0 only resolves the server ahead of use);
+// false when the sender is not running or the arguments are not usable.
+BOOL WINAPI udp_qor_send(const char* host, int port, const char* data, int length);
+// Waits at most `waitMs` for the queue to be sent, then ends the sender;
+// whatever is still queued is dropped.
+void WINAPI udp_qor_stop(int waitMs);
+}

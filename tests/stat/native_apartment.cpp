@@ -1,0 +1,5 @@
+// The pool's per-worker set-up outside Windows: there is no COM to start.
+#include "stat/workerapartment.h"
+
+void EnterWorkerApartment() {}
+void LeaveWorkerApartment() {}

@@ -1,0 +1,183 @@
+// qorstat.dll and udp_qor.dll called directly, in the orders the install and
+// uninstall scripts use, against the loopback server.
+#include <gtest/gtest.h>
+
+#include "stat/qorstatapi.h"
+#include "tests/stat/statserver_client.h"
+#include "tests/support/testenv.h"
+#include "utility/base/handles.h"
+
+using namespace vektest;
+
+namespace {
+
+std::wstring ProductFile(const std::wstring& name) { return TestBinDir() + L"\\..\\product\\" + name; }
+
+// A private copy of the libraries, so that every test starts from a fresh
+// library state.
+class QorStat {
+public:
+    explicit QorStat(bool withSender = true) {
+        for (const wchar_t* name : {L"qorstat.dll", L"udp_qor.dll"}) {
+            if (!withSender && std::wstring(name) == L"udp_qor.dll") continue;
+            EXPECT_TRUE(::CopyFileW(ProductFile(name).c_str(), (dir_ / name).c_str(), FALSE));
+        }
+        lib_.reset(::LoadLibraryW((dir_ / L"qorstat.dll").c_str()));
+        EXPECT_TRUE(lib_.valid());
+    }
+    template <typename F>
+    F* Fn(const char* name) {
+        auto f = reinterpret_cast<F*>(::GetProcAddress(lib_.get(), name));
+        EXPECT_NE(f, nullptr) << name;
+        return f;
+    }
+
+private:
+    TempDir dir_;
+    vek::UniqueModule lib_;
+};
+#define QOR(lib, name) (lib).Fn<decltype(::name)>(#name)
+
+std::string Url(int port, const std::string& path) { return "http://127.0.0.1:" + std::to_string(port) + path; }
+
+std::vector<std::string> Payloads(const std::vector<StatRecord>& records) {
+    std::vector<std::string> payloads;
+    for (const StatRecord& r : records) payloads.push_back(r.payload);
+    return payloads;
+}
+
+}  // namespace
+
+TEST(StatLibrary, InstallReportInTheInstallScriptsOrder) {
+    StatServer server;
+    const int udp = server.Port("udp_other");
+    const size_t mark = server.Mark();
+    QorStat lib;
+    QOR(lib, stat_unionid)(13005);
+    QOR(lib, stat_appid)(201);
+    QOR(lib, stat_level)(2);
+    QOR(lib, stat_version_ex)(1, 0, 12, 46);
+    QOR(lib, stat_install_addr)("127.0.0.1", udp);
+    ASSERT_TRUE(QOR(lib, stat_init)());
+    EXPECT_EQ(QOR(lib, stat_install)(1), 1);
+    EXPECT_EQ(QOR(lib, stat_http_post)(Url(server.Port("http_ok"), "/api/InstallStat").c_str(), nullptr, 0, TRUE), 1);
+    QOR(lib, stat_close)(50);
+
+    const std::vector<StatRecord> records = server.WaitFor(mark, 3, 3000);
+    EXPECT_EQ(Payloads(StatServer::On(records, udp)),
+              (std::vector<std::string>{"QOR1 init app=201 union=13005 level=2 ver=1.0.12.46",
+                                        "QOR1 install app=201 union=13005 level=2 ver=1.0.12.46 kind=1"}));
+    const std::vector<StatRecord> posts = StatServer::On(records, server.Port("http_ok"));
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_EQ(posts[0].path, "/api/InstallStat");
+    EXPECT_EQ(posts[0].contentType, "application/x-www-form-urlencoded");
+    EXPECT_EQ(posts[0].body, "appid=201&unionid=13005&version=1.0.12.46&level=2&kind=1");
+}
+
+// The uninstall script starts the library before it sets the figures, and
+// posts its own text.
+TEST(StatLibrary, UninstallReportsInTheUninstallScriptsOrder) {
+    StatServer server;
+    const int udp = server.Port("udp_other");
+    const size_t mark = server.Mark();
+    QorStat lib;
+    ASSERT_TRUE(QOR(lib, stat_init)());
+    QOR(lib, stat_level)(2);
+    QOR(lib, stat_unionid)(13000);
+    QOR(lib, stat_appid)(201);
+    QOR(lib, stat_install_addr)("localhost", udp);
+    QOR(lib, stat_version_ex)(1, 0, 12, 46);
+    EXPECT_EQ(QOR(lib, stat_install)(2), 1);
+    const std::string reason = "太慢了 & too slow";
+    EXPECT_EQ(QOR(lib, stat_http_post)(Url(server.Port("http_ok"), "/api/v1/feedback/add").c_str(), reason.c_str(),
+                                       static_cast<int>(reason.size()), TRUE),
+              1);
+    QOR(lib, stat_close)(50);
+
+    const std::vector<StatRecord> records = server.WaitFor(mark, 2, 3000);
+    EXPECT_EQ(Payloads(StatServer::On(records, udp)),
+              (std::vector<std::string>{"QOR1 install app=201 union=13000 level=2 ver=1.0.12.46 kind=2"}));
+    const std::vector<StatRecord> posts = StatServer::On(records, server.Port("http_ok"));
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_EQ(posts[0].body, reason);
+}
+
+// 1 exactly for a 2xx answer; every failure comes back within the bound.
+TEST(StatLibrary, HttpPostResultAndTimeBound) {
+    StatServer server;
+    const struct {
+        std::string url;
+        int expected;
+        DWORD atLeastMs, atMostMs;
+    } cases[] = {
+        {Url(server.Port("http_ok"), "/api/InstallStat"), 1, 0, 2000},
+        {Url(server.Port("http_500"), "/api/InstallStat"), 0, 0, 2000},
+        {Url(server.Port("http_closed"), "/x"), 0, 0, 2000},
+        {Url(server.Port("http_silent"), "/x"), 0, 4500, 7000},  // never answers
+        {"http://stat.invalid/api/InstallStat", 0, 0, 7000},
+        {"https://127.0.0.1:" + std::to_string(server.Port("http_ok")) + "/x", 0, 0, 100},
+        {Url(server.Port("http_ok"), "/a b"), 0, 0, 100},
+        {Url(server.Port("http_ok"), "/x\r\nX-Injected: 1"), 0, 0, 100},
+        {"http://user@127.0.0.1:" + std::to_string(server.Port("http_ok")) + "/x", 0, 0, 100},
+    };
+    QorStat lib;
+    auto post = QOR(lib, stat_http_post);
+    for (const auto& c : cases) {
+        const ULONGLONG begin = ::GetTickCount64();
+        EXPECT_EQ(post(c.url.c_str(), "a=1", 3, TRUE), c.expected) << c.url;
+        const ULONGLONG spent = ::GetTickCount64() - begin;
+        EXPECT_GE(spent, c.atLeastMs) << c.url;
+        EXPECT_LE(spent, c.atMostMs) << c.url;
+    }
+}
+
+// A proxy gets the request in absolute form; the server's own name is not
+// looked up.
+TEST(StatLibrary, PostsThroughTheConfiguredProxy) {
+    StatServer server;
+    const size_t mark = server.Mark();
+    QorStat lib;
+    QOR(lib, stat_proxy)("127.0.0.1", server.Port("http_ok"));
+    EXPECT_EQ(QOR(lib, stat_http_post)("http://stat.invalid:8080/api/InstallStat", "a=1", 3, TRUE), 1);
+    const std::vector<StatRecord> records = server.WaitFor(mark, 1, 2000);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].path, "http://stat.invalid:8080/api/InstallStat");
+}
+
+// Without its sender the library cannot start, sends no datagram, and still
+// posts.
+TEST(StatLibrary, WithoutTheSenderInitFailsAndPostsStillWork) {
+    StatServer server;
+    QorStat lib(false);
+    QOR(lib, stat_install_addr)("127.0.0.1", server.Port("udp_other"));
+    EXPECT_FALSE(QOR(lib, stat_init)());
+    EXPECT_EQ(QOR(lib, stat_install)(1), 0);
+    EXPECT_EQ(QOR(lib, stat_http_post)(Url(server.Port("http_ok"), "/x").c_str(), nullptr, 0, TRUE), 1);
+    QOR(lib, stat_close)(50);
+}
+
+// Close sends what is queued when the server is there, and gives up after
+// its wait when the name never resolves.
+TEST(StatLibrary, CloseWaitsForQueuedDatagramsWithinItsBound) {
+    StatServer server;
+    const int udp = server.Port("udp_other");
+    {
+        const size_t mark = server.Mark();
+        QorStat lib;
+        QOR(lib, stat_action_addr)("127.0.0.1", udp);
+        ASSERT_TRUE(QOR(lib, stat_init)());
+        for (int id = 0; id < 100; ++id) QOR(lib, stat_action)(id, 0);
+        QOR(lib, stat_close)(200);
+        EXPECT_EQ(StatServer::On(server.WaitFor(mark, 100, 3000), udp).size(), 100u);
+    }
+    {
+        QorStat lib;
+        QOR(lib, stat_dispatch_addr)("stat.invalid", 8700);
+        ASSERT_TRUE(QOR(lib, stat_init)());
+        const int ids[] = {25104, 25106};
+        for (int i = 0; i < 100; ++i) QOR(lib, stat_mutilaction)(ids, 2, 0);
+        const ULONGLONG begin = ::GetTickCount64();
+        QOR(lib, stat_close)(200);
+        EXPECT_LT(::GetTickCount64() - begin, 1000u);
+    }
+}

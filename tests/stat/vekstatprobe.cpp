@@ -1,0 +1,45 @@
+// Drives the installer's statistics module the way the installer does, from
+// a folder of the test's choice (the module loads qorstat.dll beside the
+// running program):
+//   vekstatprobe <app id> <dispatch host> <cache file name | -> [action id...] [--now]
+// Reports its results as debug output: "probe init=<0|1>", "probe
+// shutdown_ms=<n>". Without --now it lets the queued reports run before the
+// shutdown.
+#include <windows.h>
+
+#include <future>
+#include <string>
+
+#include "stat/ruvostatmodule.h"
+
+namespace {
+
+void Say(const std::wstring& text) { ::OutputDebugStringW(text.c_str()); }
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 4) return 2;
+    std::shared_ptr<RuvoStatModule> stat = RuvoStatModule::GetInstance();
+    const std::wstring cache = std::wstring(argv[3]) == L"-" ? L"" : argv[3];
+    const bool ok = stat->Init(static_cast<int32_t>(_wtoi(argv[1])), L"SOFTWARE\\TovikClean", argv[2], cache);
+    Say(L"probe init=" + std::to_wstring(ok ? 1 : 0));
+
+    bool now = false;
+    for (int i = 4; i < argc; ++i) {
+        if (std::wstring(argv[i]) == L"--now") {
+            now = true;
+        } else {
+            stat->ReportAction(static_cast<int32_t>(_wtoi(argv[i])), 0);
+        }
+    }
+    if (!now) {
+        std::promise<void> drained;
+        stat->AddTask([&drained] { drained.set_value(); });
+        drained.get_future().wait_for(std::chrono::seconds(10));
+    }
+    const ULONGLONG begin = ::GetTickCount64();
+    stat->Shutdown();
+    Say(L"probe shutdown_ms=" + std::to_wstring(::GetTickCount64() - begin));
+    return 0;
+}
