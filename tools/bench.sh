@@ -12,6 +12,18 @@ LANG=zh_CN.UTF-8 "$run" "$B/tests/vek_startup_bench.exe" "$probe" 21
 LANG=zh_CN.UTF-8 "$run" "$B/tests/vek_call_bench.exe"
 LANG=zh_CN.UTF-8 "$run" "$B/tests/vek_process_bench.exe"
 
+# Statistics module: report latency to a listener on the dispatch port, and
+# how long Shutdown takes with a live, a silent (nobody listening) and an
+# unresolvable dispatch server. The module loads the libraries beside itself.
+statdir=$B/tests/statbench
+rm -rf "$statdir"; mkdir -p "$statdir"
+cp "$B/tests/vek_stat_bench.exe" "$B/product/qorstat.dll" "$B/product/udp_qor.dll" "$statdir/"
+"$run" "$statdir/vek_stat_bench.exe" latency 500
+for host in 127.0.0.2 stat.invalid dispatch.stat.tovikclean.com; do
+    "$run" "$statdir/vek_stat_bench.exe" shutdown "$host" 1000
+done
+rm -rf "$statdir"
+
 # Deleting a tree of 10,000 small files: Lua_DelFileRecursive under Wine next
 # to rm -r of the same tree on the Linux side.
 temp_unix=$(ls -d "$VEK_WINEPREFIX"/drive_c/users/*/Temp | grep -v Public | head -1)
