@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "product/qorstat/pinnedthread.h"
+
 namespace qor {
 namespace {
 
@@ -13,27 +15,6 @@ struct Lookup {
     vek::UniqueHandle done{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
-struct LookupStart {
-    std::shared_ptr<Lookup> lookup;
-    HMODULE self;
-};
-
-// Holds its own reference to this library: the caller may give up waiting
-// and unload the library while the name service still answers.
-DWORD WINAPI LookupThread(void* parameter) {
-    std::unique_ptr<LookupStart> start(static_cast<LookupStart*>(parameter));
-    const HMODULE self = start->self;
-    {
-        WinsockScope winsock;
-        Lookup& lookup = *start->lookup;
-        lookup.found = winsock.ok() && ResolveEndpoint(lookup.host, lookup.port, SOCK_STREAM, 0, lookup.endpoint);
-        ::SetEvent(lookup.done.get());
-        start.reset();
-    }
-    ::FreeLibraryAndExitThread(self, 0);
-    return 0;
-}
-
 }  // namespace
 
 bool ResolveWithin(const std::string& host, int port, DWORD budgetMs, Endpoint& out) {
@@ -42,15 +23,11 @@ bool ResolveWithin(const std::string& host, int port, DWORD budgetMs, Endpoint& 
     if (!lookup->done) return false;
     lookup->host = host;
     lookup->port = port;
-    auto start = std::make_unique<LookupStart>(LookupStart{lookup, PinModuleOf(reinterpret_cast<const void*>(&ResolveWithin))});
-    if (!start->self) return false;
-    const HMODULE self = start->self;
-    vek::UniqueHandle thread(::CreateThread(nullptr, 0, LookupThread, start.get(), 0, nullptr));
-    if (!thread) {
-        ::FreeLibrary(self);
-        return false;
-    }
-    start.release();  // the thread owns it now
+    vek::UniqueHandle thread = StartPinnedThread(reinterpret_cast<const void*>(&ResolveWithin), [lookup] {
+        lookup->found = ResolveEndpoint(lookup->host, lookup->port, SOCK_STREAM, 0, lookup->endpoint);
+        ::SetEvent(lookup->done.get());
+    });
+    if (!thread) return false;
     if (::WaitForSingleObject(lookup->done.get(), budgetMs) != WAIT_OBJECT_0 || !lookup->found) return false;
     out = lookup->endpoint;
     return true;

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "product/qorstat/socket.h"
+#include "product/qorstat/pinnedthread.h"
 
 namespace {
 
@@ -101,26 +101,6 @@ private:
     qor::UniqueSocket socket6_;
 };
 
-struct ThreadStart {
-    std::shared_ptr<Sender> sender;
-    HMODULE self;
-};
-
-// The thread holds its own reference to this library, so a caller that
-// unloads the library while a name lookup still runs does not pull the
-// code away under it.
-DWORD WINAPI SenderThread(void* parameter) {
-    std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(parameter));
-    const HMODULE self = start->self;
-    {
-        qor::WinsockScope winsock;
-        if (winsock.ok()) start->sender->Run();
-        start.reset();
-    }
-    ::FreeLibraryAndExitThread(self, 0);
-    return 0;
-}
-
 std::mutex g_lock;
 std::shared_ptr<Sender> g_sender;
 vek::UniqueHandle g_thread;
@@ -130,18 +110,11 @@ vek::UniqueHandle g_thread;
 extern "C" __declspec(dllexport) BOOL WINAPI udp_qor_start(void) {
     std::lock_guard<std::mutex> lock(g_lock);
     if (g_sender) return TRUE;
-    auto start = std::make_unique<ThreadStart>(ThreadStart{std::make_shared<Sender>(), nullptr});
-    start->self = qor::PinModuleOf(reinterpret_cast<const void*>(&udp_qor_start));
-    if (!start->self) return FALSE;
-    const std::shared_ptr<Sender> sender = start->sender;
-    const HMODULE self = start->self;
-    vek::UniqueHandle thread(::CreateThread(nullptr, 0, SenderThread, start.get(), 0, nullptr));
-    if (!thread) {
-        ::FreeLibrary(self);
-        return FALSE;
-    }
-    start.release();  // the thread owns it now
-    g_sender = sender;
+    auto sender = std::make_shared<Sender>();
+    vek::UniqueHandle thread =
+        qor::StartPinnedThread(reinterpret_cast<const void*>(&udp_qor_start), [sender] { sender->Run(); });
+    if (!thread) return FALSE;
+    g_sender = std::move(sender);
     g_thread = std::move(thread);
     return TRUE;
 }

@@ -13,5 +13,5 @@ if [ ! -f "$objdir/gtest-all.o" ]; then
     $cxx -I"$gtest/include" -c "$gtest/src/gtest_main.cc" -o "$objdir/gtest_main.o"
 fi
 $cxx -Wall -Wextra -I"$root" -I"$gtest/include" \
-    "$root/stat/threadpool.cpp" "$root/tests/stat/native_apartment.cpp" "$root/tests/stat/threadpool_test.cpp" \
+    "$root/stat/threadpool.cpp" "$root/tests/stat/native_apartment.cpp" "$root/tests/stat/threadpool_test.cpp" "$root/tests/stat/csinglet_test.cpp" \
     "$objdir/gtest-all.o" "$objdir/gtest_main.o" -o "$out"

@@ -11,8 +11,6 @@ using namespace vektest;
 
 namespace {
 
-std::wstring ProductFile(const std::wstring& name) { return TestBinDir() + L"\\..\\product\\" + name; }
-
 // A private copy of the libraries, so that every test starts from a fresh
 // library state.
 class QorStat {
@@ -20,7 +18,7 @@ public:
     explicit QorStat(bool withSender = true) {
         for (const wchar_t* name : {L"qorstat.dll", L"udp_qor.dll"}) {
             if (!withSender && std::wstring(name) == L"udp_qor.dll") continue;
-            EXPECT_TRUE(::CopyFileW(ProductFile(name).c_str(), (dir_ / name).c_str(), FALSE));
+            EXPECT_TRUE(::CopyFileW(ProductPath(name).c_str(), (dir_ / name).c_str(), FALSE));
         }
         lib_.reset(::LoadLibraryW((dir_ / L"qorstat.dll").c_str()));
         EXPECT_TRUE(lib_.valid());

@@ -16,8 +16,6 @@ namespace {
 const wchar_t kProductKey[] = L"SOFTWARE\\TovikClean";
 const std::string kProbeFigures = " app=201 union=13005 level=0 ver=3.4.5.6";
 
-std::wstring ProductFile(const std::wstring& name) { return TestBinDir() + L"\\..\\product\\" + name; }
-
 // The library with one export's name spoilt, so that GetProcAddress misses it.
 void CopyWithoutExport(const std::wstring& from, const std::wstring& to, const std::string& name) {
     std::string bytes = ReadBytes(from);
@@ -39,7 +37,7 @@ public:
         if (libraries == Libraries::Both) Copy(L"udp_qor.dll");
     }
     void Copy(const std::wstring& name) {
-        EXPECT_TRUE(::CopyFileW(ProductFile(name).c_str(), (dir_ / name).c_str(), FALSE));
+        EXPECT_TRUE(::CopyFileW(ProductPath(name).c_str(), (dir_ / name).c_str(), FALSE));
     }
     const TempDir& dir() const { return dir_; }
 
@@ -187,7 +185,7 @@ TEST(StatModule, AMissingExportSkipsOnlyItsOwnCall) {
     for (const auto& c : cases) {
         ModuleRun module(Libraries::None);
         module.Copy(L"udp_qor.dll");
-        CopyWithoutExport(ProductFile(L"qorstat.dll"), module.dir() / L"qorstat.dll", c.name);
+        CopyWithoutExport(ProductPath(L"qorstat.dll"), module.dir() / L"qorstat.dll", c.name);
         const RunResult run = module.Run(L"201 127.0.0.1 - 25104", c.expected.size());
         EXPECT_EQ(module.Datagrams(), c.expected) << c.name;
         EXPECT_EQ(ProbeInit(run), std::string(c.name) == "stat_init" ? 0 : 1) << c.name;

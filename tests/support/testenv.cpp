@@ -22,6 +22,8 @@ std::wstring InstallerPath(const std::wstring& name) {
 
 std::wstring BuildPath(const std::wstring& relative) { return TestBinDir() + L"\\" + relative; }
 
+std::wstring ProductPath(const std::wstring& name) { return TestBinDir() + L"\\..\\product\\" + name; }
+
 std::wstring TempFolder() {
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);

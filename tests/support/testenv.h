@@ -12,6 +12,8 @@ namespace vektest {
 std::wstring InstallerPath(const std::wstring& name);
 // A program built beside the test programs (helpers, the shipped installer).
 std::wstring BuildPath(const std::wstring& relative);
+// A product file built for the payload (build/<arch>/product/<name>).
+std::wstring ProductPath(const std::wstring& name);
 // The folder of the running test program.
 std::wstring TestBinDir();
 
