@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "stat/qorstatapi.h"
-#include "tests/stat/statserver_client.h"
+#include "tests/support/statserver.h"
+#include "tests/support/luachecks.h"
 #include "tests/support/testenv.h"
 #include "utility/base/handles.h"
 
@@ -178,4 +179,27 @@ TEST(StatLibrary, CloseWaitsForQueuedDatagramsWithinItsBound) {
         QOR(lib, stat_close)(200);
         EXPECT_LT(::GetTickCount64() - begin, 1000u);
     }
+}
+
+// The same library through the script engine's library calls, as the install
+// script will make them: arguments, nil body, booleans and result types.
+TEST(StatLibrary, ThroughTheScriptLibraryCalls) {
+    StatServer server;
+    TempDir dir;
+    for (const wchar_t* name : {L"qorstat.dll", L"udp_qor.dll"}) {
+        ASSERT_TRUE(::CopyFileW(ProductPath(name).c_str(), (dir / name).c_str(), FALSE));
+    }
+    const size_t mark = server.Mark();
+    RunChecks(L"statlib.lua", "stat_path = " + LuaQuote(dir / L"qorstat.dll") +
+                                  "\nudp_port = " + std::to_string(server.Port("udp_other")) +
+                                  "\nok_url = '" + Url(server.Port("http_ok"), "/api/InstallStat") + "'" +
+                                  "\nfail_url = '" + Url(server.Port("http_500"), "/api/InstallStat") + "'");
+    const std::vector<StatRecord> records = server.WaitFor(mark, 5, 3000);
+    EXPECT_EQ(Payloads(StatServer::On(records, server.Port("udp_other"))),
+              (std::vector<std::string>{"QOR1 init app=201 union=13005 level=2 ver=1.0.12.46",
+                                        "QOR1 install app=201 union=13005 level=2 ver=1.0.12.46 kind=3"}));
+    const std::vector<StatRecord> posts = StatServer::On(records, server.Port("http_ok"));
+    ASSERT_EQ(posts.size(), 2u);
+    EXPECT_EQ(posts[0].body, "appid=201&unionid=13005&version=1.0.12.46&level=2&kind=3");
+    EXPECT_EQ(posts[1].body, "卸载原因: too slow");
 }

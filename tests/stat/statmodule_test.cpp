@@ -5,7 +5,7 @@
 
 #include <shlobj.h>
 
-#include "tests/stat/statserver_client.h"
+#include "tests/support/statserver.h"
 #include "tests/support/process.h"
 #include "tests/support/testenv.h"
 

@@ -1,4 +1,4 @@
-#include "tests/stat/statserver_client.h"
+#include "tests/support/statserver.h"
 
 #include <sstream>
 
