@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include "tests/support/statserver.h"
+#include "tests/support/probe.h"
 #include "tests/support/process.h"
 #include "tests/support/testenv.h"
 
@@ -237,5 +238,38 @@ TEST(StatModule, ShutdownIsBoundedWhenTheServerIsDead) {
         EXPECT_LT(shutdown, 1000) << Utf8(host);
         EXPECT_LT(total, 10000u) << Utf8(host);
         EXPECT_TRUE(module.Datagrams().empty());
+    }
+}
+
+// The installer itself: an interactive run initialises the module with its
+// application id, its own version and the fixed dispatch server, and shuts
+// it down at the end; a silent run leaves it alone. The library here is a
+// stand-in that records its calls.
+TEST(StatModule, TheInstallerReportsThroughTheLibraryBesideItInInteractiveRunsOnly) {
+    UnionIdValue unionId;
+    unionId.SetDword(13005);
+    const std::vector<std::string> interactive = {
+        "stat_appid 201", "stat_unionid 13005", "stat_version_ex 1 0 12 46",
+        "stat_dispatch_addr dispatch.stat.tovikclean.com 8700", "stat_init", "stat_offline", "stat_close 200"};
+    std::vector<std::string> ownMutex = interactive;
+    ownMutex[0] = "stat_appid 0";  // a mutex name of the configuration's own zeroes the id
+    const struct {
+        const wchar_t* args;
+        const char* script;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {L"", "", interactive},
+        {L"", "global_install_mutex_guid = 'Local\\\\VekStatTest'", ownMutex},
+        {L"/InstallSlience true", "", {}},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        ASSERT_TRUE(::CopyFileW(InstallerPath(L"probe").c_str(), (dir / L"setup.exe").c_str(), FALSE));
+        ASSERT_TRUE(::CopyFileW(BuildPath(L"vekstatrecorder.dll").c_str(), (dir / L"qorstat.dll").c_str(), FALSE));
+        Probe probe;
+        const RunResult run =
+            probe.Program(dir / L"setup.exe").Args(c.args).Script(c.script).Env(L"VEK_STAT_RECORD", dir / L"calls.txt").Run();
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(ReadLines(dir / L"calls.txt"), c.calls) << Utf8(c.args) << c.script;
     }
 }

@@ -19,6 +19,11 @@ Probe& Probe::Args(const std::wstring& args) {
     return *this;
 }
 
+Probe& Probe::Program(const std::wstring& exe) {
+    options_.exe = exe;
+    return *this;
+}
+
 Probe& Probe::Env(const std::wstring& name, const std::wstring& value) {
     options_.env.push_back({name, value});
     return *this;

@@ -18,6 +18,8 @@ public:
     // and globals. probe_record(...) appends a line to the record file.
     Probe& Script(const std::string& lua);
     Probe& Args(const std::wstring& args);
+    // Runs this copy of the installer instead (a folder of the test's own).
+    Probe& Program(const std::wstring& exe);
     Probe& Env(const std::wstring& name, const std::wstring& value);
     Probe& Timeout(DWORD ms);
     Probe& WhileRunning(std::function<void(DWORD pid)> fn);

@@ -1,0 +1,64 @@
+// A stand-in for qorstat.dll that records every call, with its arguments,
+// as a line of the file that VEK_STAT_RECORD names (nothing without it).
+// Shows what the installer itself asks of the library, and in which order.
+#include "stat/qorstatapi.h"
+
+#include <cstdio>
+#include <string>
+
+#define RECORDER_EXPORT extern "C" __declspec(dllexport)
+
+namespace {
+
+void Record(const std::string& line) {
+    wchar_t path[MAX_PATH] = {};
+    if (!::GetEnvironmentVariableW(L"VEK_STAT_RECORD", path, MAX_PATH)) return;
+    if (FILE* f = ::_wfopen(path, L"ab")) {
+        std::fprintf(f, "%s\n", line.c_str());
+        std::fclose(f);
+    }
+}
+
+std::string Text(const char* text) { return text ? text : "(null)"; }
+std::string N(long long n) { return " " + std::to_string(n); }
+
+}  // namespace
+
+RECORDER_EXPORT BOOL WINAPI stat_init(void) {
+    Record("stat_init");
+    return TRUE;
+}
+RECORDER_EXPORT void WINAPI stat_proxy(const char* h, int p) { Record("stat_proxy " + Text(h) + N(p)); }
+RECORDER_EXPORT void WINAPI stat_dispatch_addr(const char* h, int p) { Record("stat_dispatch_addr " + Text(h) + N(p)); }
+RECORDER_EXPORT void WINAPI stat_online_addr(const char* h, int p) { Record("stat_online_addr " + Text(h) + N(p)); }
+RECORDER_EXPORT void WINAPI stat_action_addr(const char* h, int p) { Record("stat_action_addr " + Text(h) + N(p)); }
+RECORDER_EXPORT void WINAPI stat_install_addr(const char* h, int p) { Record("stat_install_addr " + Text(h) + N(p)); }
+RECORDER_EXPORT void WINAPI stat_loginout_addr(const char* h, int p) { Record("stat_loginout_addr " + Text(h) + N(p)); }
+RECORDER_EXPORT void WINAPI stat_unionid(int id) { Record("stat_unionid" + N(id)); }
+RECORDER_EXPORT void WINAPI stat_appid(int id) { Record("stat_appid" + N(id)); }
+RECORDER_EXPORT void WINAPI stat_level(int level) { Record("stat_level" + N(level)); }
+RECORDER_EXPORT void WINAPI stat_version(const char* v) { Record("stat_version " + Text(v)); }
+RECORDER_EXPORT void WINAPI stat_version_ex(int a, int b, int c, int d) {
+    Record("stat_version_ex" + N(a) + N(b) + N(c) + N(d));
+}
+RECORDER_EXPORT void WINAPI stat_online(void) { Record("stat_online"); }
+RECORDER_EXPORT void WINAPI stat_offline(void) { Record("stat_offline"); }
+RECORDER_EXPORT void WINAPI stat_action(int id, unsigned char flag) { Record("stat_action" + N(id) + N(flag)); }
+RECORDER_EXPORT void WINAPI stat_mutilaction(const int* ids, int count, unsigned char flag) {
+    std::string line = "stat_mutilaction";
+    for (int i = 0; i < count; ++i) line += N(ids[i]);
+    Record(line + " count" + N(count) + " flag" + N(flag));
+}
+RECORDER_EXPORT int WINAPI stat_install(int kind) {
+    Record("stat_install" + N(kind));
+    return 1;
+}
+RECORDER_EXPORT void WINAPI stat_close(int ms) { Record("stat_close" + N(ms)); }
+RECORDER_EXPORT int WINAPI stat_app_install(const char* name, int kind) {
+    Record("stat_app_install " + Text(name) + N(kind));
+    return 1;
+}
+RECORDER_EXPORT int WINAPI stat_http_post(const char* url, const char* body, int length, BOOL wait) {
+    Record("stat_http_post " + Text(url) + " " + Text(body) + N(length) + N(wait));
+    return 1;
+}
