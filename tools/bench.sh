@@ -22,6 +22,20 @@ cp "$B/tests/vek_stat_bench.exe" "$B/product/qorstat.dll" "$B/product/udp_qor.dl
 for host in 127.0.0.2 stat.invalid dispatch.stat.tovikclean.com; do
     "$run" "$statdir/vek_stat_bench.exe" shutdown "$host" 1000
 done
+# The same with a name service that never answers (a local server that
+# swallows every query, seen only by this process tree through a private
+# mount of resolv.conf): the longest Shutdown and HTTP report can block.
+if unshare -m true 2>/dev/null && ! ss -lun 2>/dev/null | grep -q '127.0.0.1:53 '; then
+    printf 'nameserver 127.0.0.1\noptions timeout:5 attempts:2\n' > "$statdir/resolv.conf"
+    python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 53))
+while True: s.recvfrom(4096)' &
+    blackhole=$!
+    sleep 0.5
+    unshare -m bash -c "mount --bind '$statdir/resolv.conf' /etc/resolv.conf
+        for host in a.example b.example c.example; do '$run' '$statdir/vek_stat_bench.exe' shutdown \$host 1000; done
+        '$run' '$statdir/vek_stat_bench.exe' post http://stat.example/api/InstallStat"
+    kill $blackhole
+fi
 rm -rf "$statdir"
 
 # Deleting a tree of 10,000 small files: Lua_DelFileRecursive under Wine next
