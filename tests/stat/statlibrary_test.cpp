@@ -45,6 +45,20 @@ std::vector<std::string> Payloads(const std::vector<StatRecord>& records) {
     return payloads;
 }
 
+// The install script's report of figures 201, 13005, 2 and 1.0.12.46 (as
+// the tests set them): init and install datagrams on the other UDP port, and
+// the figures posted as a form to /api/InstallStat first of `posts` posts.
+void ExpectInstallReport(const StatServer& server, const std::vector<StatRecord>& records, int kind, size_t posts) {
+    const std::string figures = " app=201 union=13005 level=2 ver=1.0.12.46";
+    EXPECT_EQ(Payloads(StatServer::On(records, server.Port("udp_other"))),
+              (std::vector<std::string>{"QOR1 init" + figures, "QOR1 install" + figures + " kind=" + std::to_string(kind)}));
+    const std::vector<StatRecord> received = StatServer::On(records, server.Port("http_ok"));
+    ASSERT_EQ(received.size(), posts);
+    EXPECT_EQ(received[0].path, "/api/InstallStat");
+    EXPECT_EQ(received[0].contentType, "application/x-www-form-urlencoded");
+    EXPECT_EQ(received[0].body, "appid=201&unionid=13005&version=1.0.12.46&level=2&kind=" + std::to_string(kind));
+}
+
 }  // namespace
 
 TEST(StatLibrary, InstallReportInTheInstallScriptsOrder) {
@@ -62,15 +76,7 @@ TEST(StatLibrary, InstallReportInTheInstallScriptsOrder) {
     EXPECT_EQ(QOR(lib, stat_http_post)(Url(server.Port("http_ok"), "/api/InstallStat").c_str(), nullptr, 0, TRUE), 1);
     QOR(lib, stat_close)(50);
 
-    const std::vector<StatRecord> records = server.WaitFor(mark, 3, 3000);
-    EXPECT_EQ(Payloads(StatServer::On(records, udp)),
-              (std::vector<std::string>{"QOR1 init app=201 union=13005 level=2 ver=1.0.12.46",
-                                        "QOR1 install app=201 union=13005 level=2 ver=1.0.12.46 kind=1"}));
-    const std::vector<StatRecord> posts = StatServer::On(records, server.Port("http_ok"));
-    ASSERT_EQ(posts.size(), 1u);
-    EXPECT_EQ(posts[0].path, "/api/InstallStat");
-    EXPECT_EQ(posts[0].contentType, "application/x-www-form-urlencoded");
-    EXPECT_EQ(posts[0].body, "appid=201&unionid=13005&version=1.0.12.46&level=2&kind=1");
+    ExpectInstallReport(server, server.WaitFor(mark, 3, 3000), 1, 1);
 }
 
 // The uninstall script starts the library before it sets the figures, and
@@ -195,11 +201,8 @@ TEST(StatLibrary, ThroughTheScriptLibraryCalls) {
                                   "\nok_url = '" + Url(server.Port("http_ok"), "/api/InstallStat") + "'" +
                                   "\nfail_url = '" + Url(server.Port("http_500"), "/api/InstallStat") + "'");
     const std::vector<StatRecord> records = server.WaitFor(mark, 5, 3000);
-    EXPECT_EQ(Payloads(StatServer::On(records, server.Port("udp_other"))),
-              (std::vector<std::string>{"QOR1 init app=201 union=13005 level=2 ver=1.0.12.46",
-                                        "QOR1 install app=201 union=13005 level=2 ver=1.0.12.46 kind=3"}));
+    ExpectInstallReport(server, records, 3, 2);
     const std::vector<StatRecord> posts = StatServer::On(records, server.Port("http_ok"));
     ASSERT_EQ(posts.size(), 2u);
-    EXPECT_EQ(posts[0].body, "appid=201&unionid=13005&version=1.0.12.46&level=2&kind=3");
     EXPECT_EQ(posts[1].body, "卸载原因: too slow");
 }
