@@ -54,7 +54,7 @@ std::shared_ptr<IThreadTask> ThreadPoolImpl::TakeHead() {
 }
 
 void ThreadPoolImpl::WorkerLoop(uint32_t, ThreadPoolImpl* pool) {
-    EnterWorkerApartment();
+    const std::shared_ptr<void> apartment = EnterWorkerApartment();
     while (pool->running_.load()) {
         if (!pool->WaitForWork()) break;
         std::shared_ptr<IThreadTask> task = pool->TakeHead();
@@ -70,7 +70,6 @@ void ThreadPoolImpl::WorkerLoop(uint32_t, ThreadPoolImpl* pool) {
             if (it != pool->active_.end()) pool->active_.erase(it);
         }
     }
-    LeaveWorkerApartment();
 }
 
 void ThreadPoolImpl::Stop() {

@@ -1,15 +1,16 @@
 #include "stat/workerapartment.h"
 
-#include <objbase.h>
-#include <ole2.h>
+#include "utility/base/handles.h"
 
-// The results are not needed: a task that uses COM fails on its own call.
-void EnterWorkerApartment() {
-    ::CoInitialize(nullptr);
-    ::OleInitialize(nullptr);
-}
+namespace {
 
-void LeaveWorkerApartment() {
-    ::OleUninitialize();
-    ::CoUninitialize();
-}
+// COM first, then OLE; undone in the opposite order. A task that needs COM
+// and finds it missing fails on its own call.
+struct WorkerApartment {
+    vek::ComScope com;
+    vek::OleScope ole;
+};
+
+}  // namespace
+
+std::shared_ptr<void> EnterWorkerApartment() { return std::make_shared<WorkerApartment>(); }

@@ -2,5 +2,7 @@
 // Windows. Kept apart so that the pool itself builds on any platform.
 #pragma once
 
-void EnterWorkerApartment();
-void LeaveWorkerApartment();
+#include <memory>
+
+// Held by the worker for its whole loop; releasing it undoes the set-up.
+std::shared_ptr<void> EnterWorkerApartment();

@@ -3,23 +3,12 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "product/qorstat/deadline.h"
 #include "product/qorstat/resolve.h"
 #include "product/qorstat/socket.h"
 
 namespace qor {
 namespace {
-
-class Deadline {
-public:
-    explicit Deadline(DWORD budgetMs) : end_(::GetTickCount64() + budgetMs) {}
-    DWORD Remaining() const {
-        const ULONGLONG now = ::GetTickCount64();
-        return now >= end_ ? 0 : static_cast<DWORD>(end_ - now);
-    }
-
-private:
-    ULONGLONG end_;
-};
 
 bool CleanText(const std::string& text) {
     for (unsigned char c : text) {

@@ -11,6 +11,7 @@
 #include "product/qorstat/httppost.h"
 #include "product/qorstat/socket.h"
 #include "product/udp_qor/udp_qor.h"
+#include "utility/base/paths.h"
 
 #define QORSTAT_EXPORT extern "C" __declspec(dllexport)
 
@@ -89,11 +90,8 @@ bool LoadSender(Sender& sender) {
     HMODULE self = nullptr;
     ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                          reinterpret_cast<LPCWSTR>(&stat_init), &self);
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameW(self, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return false;
-    std::wstring folder(path, length);
-    folder.resize(folder.find_last_of(L"\\/") + 1);
+    const std::wstring folder = vek::ModuleFolder(self);
+    if (folder.empty()) return false;
     sender.module.reset(::LoadLibraryW((folder + L"udp_qor.dll").c_str()));
     if (!sender.module) return false;
     sender.start = reinterpret_cast<decltype(sender.start)>(::GetProcAddress(sender.module.get(), "udp_qor_start"));

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "product/qorstat/deadline.h"
 #include "product/qorstat/pinnedthread.h"
 
 namespace {
@@ -31,7 +32,7 @@ public:
     }
 
     // Until nothing is queued or being sent, or `ms` has passed.
-    void Drain(int ms) {
+    void Drain(DWORD ms) {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return queue_.empty() && !busy_; });
     }
@@ -136,10 +137,8 @@ extern "C" __declspec(dllexport) void WINAPI udp_qor_stop(int waitMs) {
         thread = std::move(g_thread);
     }
     if (!sender) return;
-    const ULONGLONG begin = ::GetTickCount64();
-    const int budget = waitMs > 0 ? waitMs : 0;
-    sender->Drain(budget);
+    const qor::Deadline deadline(waitMs > 0 ? static_cast<DWORD>(waitMs) : 0);
+    sender->Drain(deadline.Remaining());
     sender->RequestStop();
-    const ULONGLONG spent = ::GetTickCount64() - begin;
-    ::WaitForSingleObject(thread.get(), spent < static_cast<ULONGLONG>(budget) ? static_cast<DWORD>(budget - spent) : 0);
+    ::WaitForSingleObject(thread.get(), deadline.Remaining());
 }

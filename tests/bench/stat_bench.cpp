@@ -15,6 +15,7 @@
 
 #include "stat/ruvostatmodule.h"
 #include "utility/base/paths.h"
+#include "utility/base/textconv.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ int Post(const wchar_t* url) {
     vek::UniqueModule lib(::LoadLibraryW((vek::ModuleFolder(nullptr) + L"qorstat.dll").c_str()));
     auto post = reinterpret_cast<decltype(&::stat_http_post)>(::GetProcAddress(lib.get(), "stat_http_post"));
     if (!post) return 1;
-    const std::string narrow(url, url + wcslen(url));
+    const std::string narrow = vek::WideToUtf8(url);
     const double begin = NowUs();
     const int result = post(narrow.c_str(), nullptr, 0, TRUE);
     std::printf("stat_http_post %s: %d after %.1f ms\n", narrow.c_str(), result, (NowUs() - begin) / 1000);

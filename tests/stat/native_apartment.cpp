@@ -1,5 +1,4 @@
 // The pool's per-worker set-up outside Windows: there is no COM to start.
 #include "stat/workerapartment.h"
 
-void EnterWorkerApartment() {}
-void LeaveWorkerApartment() {}
+std::shared_ptr<void> EnterWorkerApartment() { return nullptr; }

@@ -12,15 +12,21 @@ using namespace vektest;
 
 namespace {
 
+// The statistics library, with its sender unless told otherwise, copied
+// into `dir`.
+void CopyLibraries(const TempDir& dir, bool withSender = true) {
+    EXPECT_TRUE(::CopyFileW(ProductPath(L"qorstat.dll").c_str(), (dir / L"qorstat.dll").c_str(), FALSE));
+    if (withSender) {
+        EXPECT_TRUE(::CopyFileW(ProductPath(L"udp_qor.dll").c_str(), (dir / L"udp_qor.dll").c_str(), FALSE));
+    }
+}
+
 // A private copy of the libraries, so that every test starts from a fresh
 // library state.
 class QorStat {
 public:
     explicit QorStat(bool withSender = true) {
-        for (const wchar_t* name : {L"qorstat.dll", L"udp_qor.dll"}) {
-            if (!withSender && std::wstring(name) == L"udp_qor.dll") continue;
-            EXPECT_TRUE(::CopyFileW(ProductPath(name).c_str(), (dir_ / name).c_str(), FALSE));
-        }
+        CopyLibraries(dir_, withSender);
         lib_.reset(::LoadLibraryW((dir_ / L"qorstat.dll").c_str()));
         EXPECT_TRUE(lib_.valid());
     }
@@ -192,9 +198,7 @@ TEST(StatLibrary, CloseWaitsForQueuedDatagramsWithinItsBound) {
 TEST(StatLibrary, ThroughTheScriptLibraryCalls) {
     StatServer server;
     TempDir dir;
-    for (const wchar_t* name : {L"qorstat.dll", L"udp_qor.dll"}) {
-        ASSERT_TRUE(::CopyFileW(ProductPath(name).c_str(), (dir / name).c_str(), FALSE));
-    }
+    CopyLibraries(dir);
     const size_t mark = server.Mark();
     RunChecks(L"statlib.lua", "stat_path = " + LuaQuote(dir / L"qorstat.dll") +
                                   "\nudp_port = " + std::to_string(server.Port("udp_other")) +

@@ -4,6 +4,7 @@
 #include "stat/qorstatapi.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #define RECORDER_EXPORT extern "C" __declspec(dllexport)
@@ -13,10 +14,8 @@ namespace {
 void Record(const std::string& line) {
     wchar_t path[MAX_PATH] = {};
     if (!::GetEnvironmentVariableW(L"VEK_STAT_RECORD", path, MAX_PATH)) return;
-    if (FILE* f = ::_wfopen(path, L"ab")) {
-        std::fprintf(f, "%s\n", line.c_str());
-        std::fclose(f);
-    }
+    std::unique_ptr<FILE, int (*)(FILE*)> file(::_wfopen(path, L"ab"), &std::fclose);
+    if (file) std::fprintf(file.get(), "%s\n", line.c_str());
 }
 
 std::string Text(const char* text) { return text ? text : "(null)"; }

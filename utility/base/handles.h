@@ -117,33 +117,31 @@ private:
     I* p_ = nullptr;
 };
 
-// COM initialised for the lifetime of the scope, uninitialised on every path.
-class ComScope {
+// COM or OLE initialised for the lifetime of the scope, uninitialised on
+// every path where the initialisation succeeded.
+template <HRESULT (*Init)(), void (*Uninit)()>
+class InitScope {
 public:
-    ComScope() : hr_(::CoInitialize(nullptr)) {}
-    ~ComScope() {
-        if (SUCCEEDED(hr_)) ::CoUninitialize();
+    InitScope() : hr_(Init()) {}
+    ~InitScope() {
+        if (SUCCEEDED(hr_)) Uninit();
     }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
+    InitScope(const InitScope&) = delete;
+    InitScope& operator=(const InitScope&) = delete;
     HRESULT result() const { return hr_; }
 
 private:
     HRESULT hr_;
 };
 
-// OLE initialised for the lifetime of the scope.
-class OleScope {
-public:
-    OleScope() : hr_(::OleInitialize(nullptr)) {}
-    ~OleScope() {
-        if (SUCCEEDED(hr_)) ::OleUninitialize();
-    }
-    OleScope(const OleScope&) = delete;
-    OleScope& operator=(const OleScope&) = delete;
+namespace detail {
+inline HRESULT ComInit() { return ::CoInitialize(nullptr); }
+inline void ComUninit() { ::CoUninitialize(); }
+inline HRESULT OleInit() { return ::OleInitialize(nullptr); }
+inline void OleUninit() { ::OleUninitialize(); }
+}  // namespace detail
 
-private:
-    HRESULT hr_;
-};
+using ComScope = InitScope<detail::ComInit, detail::ComUninit>;
+using OleScope = InitScope<detail::OleInit, detail::OleUninit>;
 
 }  // namespace vek

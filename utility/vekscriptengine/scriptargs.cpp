@@ -52,6 +52,13 @@ void TraceMissingPath(const wchar_t* function, const std::wstring& path) {
     Trace(L"Fun:%s, Description:%s it's not exists!\r\n", function, path.c_str());
 }
 
+bool ArgExistingPath(lua_State* L, int index, const wchar_t* function, std::wstring& path) {
+    if (!ArgExpandedPath(L, index, function, path)) return false;
+    if (PathExists(path)) return true;
+    TraceMissingPath(function, path);
+    return false;
+}
+
 int PushBool(lua_State* L, bool value) {
     lua_pushboolean(L, value ? 1 : 0);
     return 1;

@@ -22,6 +22,9 @@ bool ArgExpandedPath(lua_State* L, int index, const wchar_t* function, std::wstr
 // The trace of a host function for a path that does not exist.
 void TraceMissingPath(const wchar_t* function, const std::wstring& path);
 
+// ArgExpandedPath for a path that must exist: false, traced, when it does not.
+bool ArgExistingPath(lua_State* L, int index, const wchar_t* function, std::wstring& path);
+
 int PushBool(lua_State* L, bool value);  // returns 1, the result count
 
 // Pushes UTF-8 text; nil when the conversion yields nothing.

@@ -4,11 +4,13 @@
 #include <windows.h>
 
 #include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "utility/base/handles.h"
 #include "utility/base/paths.h"
+#include "utility/base/resources.h"
 #include "utility/base/trace.h"
 #include "utility/vekscriptengine/archive/sevenzip.h"
 #include "utility/vekscriptengine/hostlib/hostfunctions.h"
@@ -35,13 +37,9 @@ ResourceName ArgResourceName(lua_State* L, int index) {
     return {text.empty() ? std::wstring(L" ") : text, 0};  // an empty name finds nothing
 }
 
-// The bytes of a loaded resource, or nothing.
-std::optional<std::pair<const BYTE*, DWORD>> ResourceBytes(LPCWSTR type, const ResourceName& name, HGLOBAL* loaded) {
-    HMODULE module = ::GetModuleHandleW(nullptr);
-    HRSRC info = ::FindResourceW(module, name.get(), type);
-    *loaded = info ? ::LoadResource(module, info) : nullptr;
-    if (!*loaded) return std::nullopt;
-    return std::make_pair(static_cast<const BYTE*>(::LockResource(*loaded)), ::SizeofResource(module, info));
+// A resource of this executable, found without any trace of its own.
+vek::ResourceResult OwnResource(LPCWSTR type, const ResourceName& name, std::string_view* bytes) {
+    return vek::FindResourceBytes(::GetModuleHandleW(nullptr), name.get(), type, bytes);
 }
 
 void SwapFirstTwo(std::vector<unsigned char>& bytes) {
@@ -67,16 +65,16 @@ int FromFile(lua_State* L, const std::wstring& destination, const vek::ExtractCa
 int FromResource(lua_State* L, const std::wstring& destination, const vek::ExtractCallbacks& callbacks,
                  bool* reported) {
     const ResourceName name = ArgResourceName(L, 1);
-    vek::UniqueResourceData loaded;
-    const auto bytes = ResourceBytes(kArchiveType, name, loaded.put());
-    if (!bytes) {
+    std::string_view bytes;
+    const vek::ResourceResult found = OwnResource(kArchiveType, name, &bytes);
+    if (found == vek::ResourceResult::NotFound) {
         Trace(L"Fun:%s ,LoadResource failed!\r\n", L"Lua_UnCompress7z");
         *reported = true;
         return 1;
     }
     if (!name.text.empty()) Trace(L"UnCompress %s to %s .\r\n", name.text.c_str(), destination.c_str());
-    if (!bytes->first) return 2;
-    std::vector<unsigned char> archive(bytes->first, bytes->first + bytes->second);  // the resource stays as it is
+    if (found == vek::ResourceResult::NotLocked) return 2;
+    std::vector<unsigned char> archive(bytes.begin(), bytes.end());  // the resource stays as it is
     SwapFirstTwo(archive);
     return vek::Extract7zMemory(std::move(archive), destination, callbacks);
 }
@@ -94,11 +92,7 @@ bool UnCompress(lua_State* L, int argc) {
     }
     const bool fromFile = argc >= 3 && vek::ArgBool(L, 3);
     std::wstring destination;
-    if (!vek::ArgExpandedPath(L, 2, L"Lua_UnCompress7z", destination)) return false;
-    if (!vek::PathExists(destination)) {
-        vek::TraceMissingPath(L"Lua_UnCompress7z", destination);
-        return false;
-    }
+    if (!vek::ArgExistingPath(L, 2, L"Lua_UnCompress7z", destination)) return false;
     bool reported = false;
     const int result = fromFile ? FromFile(L, destination, callbacks, &reported)
                                 : FromResource(L, destination, callbacks, &reported);
@@ -126,9 +120,9 @@ int Lua_ExtractResource(lua_State* L) {
     std::wstring destination;
     if (!vek::ArgExpandedPath(L, 3, L"Lua_ExtractResource", destination)) return vek::PushBool(L, false);
     const std::wstring type = vek::ArgText(L, 1);
-    vek::UniqueResourceData loaded;
-    const auto bytes = ResourceBytes(type.c_str(), ArgResourceName(L, 2), loaded.put());
-    if (!bytes) {
+    std::string_view bytes;
+    const vek::ResourceResult found = OwnResource(type.c_str(), ArgResourceName(L, 2), &bytes);
+    if (found == vek::ResourceResult::NotFound) {
         Trace(L"Fun:%s ,LoadResource failed!\r\n", L"Lua_ExtractResource");
         return vek::PushBool(L, false);
     }
@@ -138,11 +132,10 @@ int Lua_ExtractResource(lua_State* L) {
         Trace(L"Fun:%s ,CreateFileW %s failed!\r\n", L"Lua_ExtractResource", destination.c_str());
         return vek::PushBool(L, false);
     }
-    std::vector<unsigned char> data;
-    if (bytes->first) data.assign(bytes->first, bytes->first + bytes->second);
+    std::vector<unsigned char> data(bytes.begin(), bytes.end());
     if (type == kArchiveType) SwapFirstTwo(data);
     DWORD written = 0;
-    const bool ok = bytes->first && ::WriteFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &written,
+    const bool ok = found != vek::ResourceResult::NotLocked && ::WriteFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &written,
                                                 nullptr) &&
                     written == data.size();
     if (!ok) Trace(L"Fun:%s ,WriteFile %s failed!\r\n", L"Lua_ExtractResource", destination.c_str());

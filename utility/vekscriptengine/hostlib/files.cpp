@@ -36,11 +36,7 @@ int ShellOperation(UINT operation, const std::wstring& from, const std::wstring&
 // Lua_CopyFile and Lua_MoveFile.
 int Transfer(lua_State* L, const wchar_t* function, UINT operation, FILEOP_FLAGS flags, const wchar_t* verb) {
     std::wstring from, to;
-    if (!vek::ArgExpandedPath(L, 1, function, from)) return vek::PushBool(L, false);
-    if (!vek::PathExists(from)) {
-        vek::TraceMissingPath(function, from);
-        return vek::PushBool(L, false);
-    }
+    if (!vek::ArgExistingPath(L, 1, function, from)) return vek::PushBool(L, false);
     if (!vek::ArgExpandedPath(L, 2, function, to)) return vek::PushBool(L, false);
     const int result = ShellOperation(operation, from, to, flags);
     if (result == 0) {
@@ -118,11 +114,7 @@ int Lua_MoveFile(lua_State* L) { return Transfer(L, L"Lua_MoveFile", FO_MOVE, kQ
 
 int Lua_RenameFile(lua_State* L) {
     std::wstring from, to;
-    if (!vek::ArgExpandedPath(L, 1, L"Lua_RenameFile", from)) return vek::PushBool(L, false);
-    if (!vek::PathExists(from)) {
-        vek::TraceMissingPath(L"Lua_RenameFile", from);
-        return vek::PushBool(L, false);
-    }
+    if (!vek::ArgExistingPath(L, 1, L"Lua_RenameFile", from)) return vek::PushBool(L, false);
     if (!vek::ArgExpandedPath(L, 2, L"Lua_RenameFile", to)) return vek::PushBool(L, false);
     const bool moved = ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
     Trace(moved ? L"MoveFile %s to %s !" : L"MoveFile %s to %s failed!", from.c_str(), to.c_str());

@@ -139,11 +139,7 @@ int Lua_CreateShortcut(lua_State* L) {
 int Lua_RegSvr32(lua_State* L) {
     vek::OleScope ole;
     std::wstring path;
-    if (!vek::ArgExpandedPath(L, 1, L"Lua_RegSvr32", path)) return vek::PushBool(L, false);
-    if (!vek::PathExists(path)) {
-        vek::TraceMissingPath(L"Lua_RegSvr32", path);
-        return vek::PushBool(L, false);
-    }
+    if (!vek::ArgExistingPath(L, 1, L"Lua_RegSvr32", path)) return vek::PushBool(L, false);
     vek::UniqueModule library(::LoadLibraryW(path.c_str()));
     if (!library) {
         Trace(L"Fun:%s, Description: LoadLibrary %s Failed!\r\n", L"Lua_RegSvr32", path.c_str());
@@ -159,11 +155,7 @@ int Lua_RegSvr32(lua_State* L) {
 int Lua_RegistDll(lua_State* L) {
     vek::OleScope ole;
     std::wstring path;
-    if (!vek::ArgExpandedPath(L, 1, L"Lua_RegistDll", path)) return vek::PushBool(L, false);
-    if (!vek::PathExists(path)) {
-        vek::TraceMissingPath(L"Lua_RegistDll", path);
-        return vek::PushBool(L, false);
-    }
+    if (!vek::ArgExistingPath(L, 1, L"Lua_RegistDll", path)) return vek::PushBool(L, false);
     const std::wstring commandLine = L"regsvr32 " + vek::ArgText(L, 2) + L" \"" + path + L"\"";
     const UINT started = ::WinExec(vek::FromWide(commandLine, CP_ACP).c_str(), SW_HIDE);
     if (started <= 32) Trace(L"reg failed!!! %d", static_cast<int>(::GetLastError()));
