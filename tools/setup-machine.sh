@@ -11,15 +11,23 @@ fi
 
 export DEBIAN_FRONTEND=noninteractive
 
-src_list=/etc/apt/sources.list.d/vek-bookworm-src.sources
-if [ ! -f "$src_list" ]; then
-    cat > "$src_list" <<'SRC'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
+# Source packages come from the same archives as the machine's own Debian
+# packages: each enabled "deb" entry of this release gets a "deb-src" twin
+# with the same URIs, suites, components and keyring. Written anew each run,
+# so a changed mirror is followed.
+src_list=/etc/apt/sources.list.d/vek-debian-src.sources
+rm -f /etc/apt/sources.list.d/vek-bookworm-src.sources
+bash "$(dirname "${BASH_SOURCE[0]}")/debsrc-entries.sh" > "$src_list.new"
+if [ ! -s "$src_list.new" ]; then
+    rm -f "$src_list.new"
+    echo "no Debian deb entry found in /etc/apt/sources.list*; cannot add deb-src" >&2
+    exit 1
+fi
+if ! cmp -s "$src_list.new" "$src_list"; then
+    mv "$src_list.new" "$src_list"
+    rm -f /var/lib/apt/lists/.vek-src-updated
+else
+    rm -f "$src_list.new"
 fi
 
 packages=(
