@@ -7,5 +7,11 @@
 // InstallListenWnd); 0 when none was named.
 extern HWND g_hListenWnd;
 
-// Sent with SendMessageW, wParam 0, lParam 0.
+// wParam 0, lParam 0.
 constexpr UINT UM_INSTALL_FINISHED = 3014;
+
+// Tells g_hListenWnd that the install has finished and waits until it has
+// handled the message, as long as its thread keeps answering: a listener
+// that hangs lets the installer go on (after at most kListenerWaitMs).
+constexpr UINT kListenerWaitMs = 30000;
+void NotifyInstallFinished();

@@ -7,7 +7,7 @@
 #include "utility/base/textconv.h"
 #include "utility/base/vekprocesstoolhelp.h"
 #include "utility/vekscriptengine/vekscriptengine.h"
-#include "vekinstaller/ruvobaselog.h"
+#include "vekinstaller/host/ruvobaselog.h"
 
 namespace {
 constexpr UINT kToolExitCode = 10000;

@@ -3,13 +3,14 @@
 #include <curl/curl.h>
 
 #include "stat/ruvostatmodule.h"
+#include "utility/base/dllsearch.h"
 #include "utility/base/handles.h"
 #include "utility/base/resources.h"
 #include "utility/base/trace.h"
 #include "utility/vekscriptengine/vekscriptengine.h"
 #include "vekinstaller/globals.h"
 #include "vekinstaller/installmgr.h"
-#include "vekinstaller/ruvobaselog.h"
+#include "vekinstaller/host/hostsession.h"
 #include "vekinstaller/ui/skinresources.h"
 
 using vek::Trace;
@@ -21,14 +22,6 @@ constexpr int kPerMonitorDpiAware = 2;
 // The statistics service's dispatch server.
 constexpr wchar_t kStatDispatchHost[] = L"dispatch.stat.tovikclean.com";
 constexpr wchar_t kProductKey[] = L"SOFTWARE\\TovikClean";
-
-// The log is removed at the next reboot: the undated base path and the dated
-// file the logger actually writes.
-void RegisterLogForRebootDeletion(const RunContext& context) {
-    ::MoveFileExW(context.logBasePath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    const std::wstring written = CRuvoBaseLog::GetInstance().FileName();
-    if (!written.empty()) ::MoveFileExW(written.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-}
 
 // Hands the skin archive (resource ZIP 249) to the window framework.
 bool LoadSkinArchive(HINSTANCE instance) {
@@ -46,7 +39,7 @@ bool LoadSkinArchive(HINSTANCE instance) {
 }
 
 void EnablePerMonitorDpi() {
-    vek::UniqueModule shcore(::LoadLibraryW(L"Shcore.dll"));
+    vek::UniqueModule shcore(vek::LoadSystemLibrary(L"Shcore.dll"));
     if (!shcore) return;
     using SetAwareness = HRESULT(WINAPI*)(int);
     auto set = reinterpret_cast<SetAwareness>(::GetProcAddress(shcore.get(), "SetProcessDpiAwareness"));
@@ -74,9 +67,7 @@ void RunSilent(const RunContext& context) {
     manager.BeforeComplete();
     manager.AfterComplete();
 
-    ::SendMessageW(g_hListenWnd, UM_INSTALL_FINISHED, 0, 0);
-    ::CoUninitialize();
-    RegisterLogForRebootDeletion(context);
+    NotifyInstallFinished();
 }
 
 void RunInteractive(const RunContext& context) {
@@ -84,6 +75,7 @@ void RunInteractive(const RunContext& context) {
     if (!LoadSkinArchive(context.instance)) return;
     EnablePerMonitorDpi();
     curl_global_init(CURL_GLOBAL_ALL);
+    context.session->AtCleanup(curl_global_cleanup);
 
     std::shared_ptr<RuvoStatModule> stat = RuvoStatModule::GetInstance();
     stat->Init(static_cast<int32_t>(context.appId), kProductKey, kStatDispatchHost, L"");
@@ -91,7 +83,4 @@ void RunInteractive(const RunContext& context) {
     // The installer window joins here.
 
     stat->Shutdown();
-    curl_global_cleanup();
-    ::CoUninitialize();
-    RegisterLogForRebootDeletion(context);
 }

@@ -5,10 +5,12 @@
 
 #include <string>
 
+class CHostSession;
+
 struct RunContext {
     HINSTANCE instance;
-    long long appId;            // 0 when the configuration names its own mutex
-    std::wstring logBasePath;   // the undated "TovikInstall.log" path
+    long long appId;        // 0 when the configuration names its own mutex
+    CHostSession* session;  // log, COM and the clean-up path
 };
 
 // True when this run is silent: "InstallSlience true" on the command line, or

@@ -164,11 +164,10 @@ TEST(Interactive, ChecksTheSkinArchiveBeforeGoingOn) {
     const struct {
         const wchar_t* installer;
         const wchar_t* trace;
-        bool reachesTheEnd;  // log registered for deletion at reboot
     } cases[] = {
-        {L"probe_noskin", L"xm LoadResource failed. type : XML, id : LAYOUT.XMLxm err:1813\r\n", false},
-        {L"probe_emptyskin", L"xm ResSize == 0\r\n", false},
-        {L"probe", nullptr, true},
+        {L"probe_noskin", L"xm LoadResource failed. type : XML, id : LAYOUT.XMLxm err:1813\r\n"},
+        {L"probe_emptyskin", L"xm ResSize == 0\r\n"},
+        {L"probe", nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Utf8(c.installer));
@@ -180,7 +179,24 @@ TEST(Interactive, ChecksTheSkinArchiveBeforeGoingOn) {
         if (c.trace) {
             EXPECT_TRUE(run.HasTrace(c.trace)) << Utf8(run.Joined());
         }
-        EXPECT_EQ(IsPendingDeletion(TempFolder() + L"TovikInstall.log"), c.reachesTheEnd);
+        // The clean-up path runs on every way out, a failed skin check too.
+        EXPECT_TRUE(IsPendingDeletion(TempFolder() + L"TovikInstall.log"));
+    }
+}
+
+TEST(Exit, ScriptsEndingTheInstallerStillRunTheCleanUp) {
+    for (const char* stage : {"VekSE_BeforeInit", "VekSE_OnInstall"}) {
+        SCOPED_TRACE(stage);
+        ClearPendingRenames();
+        Probe probe;
+        probe.Script(std::string("function ") + stage + "() probe_record('" + stage + "') os.exit(0) end");
+        const RunResult run = probe.Args(L"/InstallSlience true").Run();
+        EXPECT_EQ(run.exitCode, 0u);
+        const std::vector<std::string> records = probe.Records();
+        ASSERT_FALSE(records.empty());
+        EXPECT_EQ(records.back(), stage);  // nothing ran after the exit
+        EXPECT_TRUE(IsPendingDeletion(TempFolder() + L"TovikInstall.log"));
+        EXPECT_TRUE(IsPendingDeletion(TodaysLogPath()));
     }
 }
 

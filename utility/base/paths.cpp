@@ -38,6 +38,25 @@ std::wstring ModuleFolder(HMODULE module) {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
+namespace {
+
+std::wstring FolderFrom(UINT (WINAPI* query)(LPWSTR, UINT)) {
+    std::wstring path(MAX_PATH, L'\0');
+    UINT length = query(path.data(), static_cast<UINT>(path.size()));
+    if (length >= path.size()) {
+        path.resize(length);
+        length = query(path.data(), static_cast<UINT>(path.size()));
+    }
+    path.resize(length < path.size() ? length : 0);
+    return path;
+}
+
+}  // namespace
+
+std::wstring SystemFolder() { return FolderFrom(::GetSystemDirectoryW); }
+
+std::wstring WindowsFolder() { return FolderFrom(::GetSystemWindowsDirectoryW); }
+
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
     if (folder.empty()) return name;
     return folder.back() == L'\\' ? folder + name : folder + L'\\' + name;

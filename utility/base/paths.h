@@ -26,6 +26,11 @@ std::wstring DoubleTerminated(const std::wstring& path);
 std::wstring ModuleFilePath(HMODULE module);
 std::wstring ModuleFolder(HMODULE module);
 
+// The system folder ("C:\Windows\System32", or SysWOW64's view of it for a
+// 32-bit program) and the Windows folder, without a trailing backslash.
+std::wstring SystemFolder();
+std::wstring WindowsFolder();
+
 // `folder` and `name` joined with exactly one backslash.
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
 

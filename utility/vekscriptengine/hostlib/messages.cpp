@@ -5,12 +5,12 @@
 #include "utility/base/trace.h"
 #include "utility/vekscriptengine/hostlib/hostfunctions.h"
 #include "utility/vekscriptengine/scriptargs.h"
-#include "vekinstaller/ruvobaselog.h"
+#include "utility/vekscriptengine/scriptlog.h"
 
 int Lua_Logout(lua_State* L) {
     const std::wstring text = vek::ArgText(L, 1);
     vek::Trace(L"%s", text.c_str());
-    VEK_LOG_INFO("log:" + vek::WideToThreadAnsi(text));
+    VEK_SCRIPT_LOG("log:" + vek::WideToThreadAnsi(text));
     return 0;
 }
 

@@ -1,0 +1,89 @@
+#include "hostsession.h"
+
+#include <objbase.h>
+
+#include <atomic>
+#include <cstdlib>
+
+#include "utility/base/dllsearch.h"
+#include "utility/base/textconv.h"
+#include "utility/base/trace.h"
+#include "utility/vekscriptengine/scriptlog.h"
+#include "utility/vekscriptengine/vekscriptengine.h"
+#include "vekinstaller/host/ruvobaselog.h"
+
+namespace {
+
+// Before every other initialiser of the program (the engine and GDI+ start
+// before the entry point): no library comes from beside the program or from
+// the current folder. Linking the host session links this.
+struct RestrictDllSearchFirst {
+    RestrictDllSearchFirst() { vek::RestrictDllSearchToSystem(); }
+} g_restrictDllSearch __attribute__((init_priority(101)));
+
+std::atomic<CHostSession*> g_session{nullptr};
+
+std::wstring TempFolder() {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    std::wstring path = temp;
+    if (path.empty() || path.back() != L'\\') path += L'\\';
+    return path;
+}
+
+void LogToDiagnosticLog(const char* file, const char* function, int line, std::string_view message) {
+    CRuvoBaseLog::GetInstance().Info(file, function, line, message);
+}
+
+}  // namespace
+
+CHostSession::CHostSession(const wchar_t* logName) : logBasePath_(TempFolder() + logName) {
+    ::DeleteFileW(logBasePath_.c_str());
+    CRuvoBaseLog::GetInstance().InitLogger(vek::WideToThreadAnsi(logBasePath_));
+    vek::SetScriptLogSink(LogToDiagnosticLog);
+    g_session.store(this);
+    std::atexit(CleanupAtExit);
+}
+
+CHostSession::~CHostSession() {
+    Cleanup();
+    g_session.store(nullptr);
+}
+
+bool CHostSession::RunChunks(std::initializer_list<const wchar_t*> names) {
+    VekScriptEngine& engine = VekScriptEngine::GetInstance();
+    for (const wchar_t* name : names) {
+        if (!engine.DoResLua(L"LUA", name)) {
+            vek::Trace(L"DoResLua failed, %s", name);
+            return false;
+        }
+    }
+    return true;
+}
+
+void CHostSession::StartCom() {
+    if (comThread_ == 0 && SUCCEEDED(::CoInitialize(nullptr))) comThread_ = ::GetCurrentThreadId();
+}
+
+void CHostSession::AtCleanup(std::function<void()> work) { cleanups_.push_back(std::move(work)); }
+
+// A script's os.exit leaves through exit(): the session on the entry
+// point's stack is never destroyed then.
+void CHostSession::CleanupAtExit() {
+    if (CHostSession* session = g_session.load()) session->Cleanup();
+}
+
+void CHostSession::Cleanup() {
+    if (cleanedUp_.exchange(true)) return;
+    for (auto work = cleanups_.rbegin(); work != cleanups_.rend(); ++work) (*work)();
+    cleanups_.clear();
+    // COM ends on the thread that started it; an exit from another thread
+    // leaves it to the process's end.
+    if (comThread_ != 0 && comThread_ == ::GetCurrentThreadId()) ::CoUninitialize();
+    comThread_ = 0;
+    // The log goes at the next reboot: the undated base path and the dated
+    // file actually written.
+    ::MoveFileExW(logBasePath_.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    const std::wstring written = CRuvoBaseLog::GetInstance().FileName();
+    if (!written.empty()) ::MoveFileExW(written.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
