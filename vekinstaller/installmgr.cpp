@@ -8,6 +8,7 @@
 #include "utility/base/vekprocesstoolhelp.h"
 #include "utility/vekscriptengine/vekscriptengine.h"
 #include "vekinstaller/host/ruvobaselog.h"
+#include "vekinstaller/installglobals.h"
 
 namespace {
 constexpr UINT kToolExitCode = 10000;
@@ -47,14 +48,15 @@ void CInstallMgr::BeforeComplete() { FireEvent("VekSE_BeforeComplete"); }
 void CInstallMgr::AfterComplete() { FireEvent("VekSE_AfterComplete"); }
 
 void CInstallMgr::FireEvent(const char* eventName, bool killTools) {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    VekScriptEngine& engine = VekScriptEngine::GetInstance();
+    const auto lock = engine.Lock();
     if (killTools) KillAllToolProcess();
-    VekScriptEngine::GetInstance().CallEvent(eventName);
+    engine.CallEvent(eventName);
 }
 
 // Ends the processes of the executables one level below <install>\Tools\.
 void CInstallMgr::KillAllToolProcess() {
-    const std::wstring installPath = VekScriptEngine::GetInstance().GetGlobalText("global_install_path");
+    const std::wstring installPath = VekScriptEngine::GetInstance().Get(globals::kDefaultInstallPath);
     const std::wstring tools = installPath + L"\\Tools\\";
     VEK_LOG_INFO("strAppPath:" + vek::WideToUtf8(tools));
     for (const WIN32_FIND_DATAW& tool : ListEntries(tools)) {

@@ -1,5 +1,6 @@
-// The five install stages. Each fires one script event under one recursive
-// lock, so no two events ever run in the script state at the same time.
+// The five install stages. Each fires one script event under the script
+// engine's lock, so no two events ever run in the script state at the same
+// time.
 #pragma once
 
 #include <mutex>
@@ -22,8 +23,6 @@ private:
     CInstallMgr() = default;
     void FireEvent(const char* eventName, bool killTools = false);
     void KillAllToolProcess();
-
-    std::recursive_mutex lock_;
 };
 
 // Ends every running process whose image name equals one of `names`,

@@ -9,6 +9,7 @@
 #include "utility/base/trace.h"
 #include "utility/vekscriptengine/vekscriptengine.h"
 #include "vekinstaller/globals.h"
+#include "vekinstaller/installglobals.h"
 #include "vekinstaller/installmgr.h"
 #include "vekinstaller/host/hostsession.h"
 #include "vekinstaller/ui/skinresources.h"
@@ -51,15 +52,15 @@ void EnablePerMonitorDpi() {
 bool ChooseSilentMode(bool silentSwitch) {
     if (silentSwitch) return true;
     VekScriptEngine& engine = VekScriptEngine::GetInstance();
-    return engine.GetGlobalBool("global_enable_ss_install") && engine.GetGlobalBool("global_ss_install");
+    return engine.Get(globals::kEnableSilentInstall) && engine.Get(globals::kSilentInstall);
 }
 
 void RunSilent(const RunContext& context) {
     VekScriptEngine& engine = VekScriptEngine::GetInstance();
-    engine.SetGlobalBool("global_ss_install", true);
+    engine.Set(globals::kSilentInstall, true);
     Trace(L"global_ss_install==true ~!\r\n");
     Trace(L"start ss install!");
-    engine.SetGlobalText("InstallPath", engine.GetGlobalText("global_install_path"));
+    engine.Set(globals::kInstallPath, engine.Get(globals::kDefaultInstallPath));
 
     CInstallMgr& manager = CInstallMgr::GetInstance();
     manager.BeforeInstall();

@@ -2,7 +2,6 @@
 // single-instance guard, the first event, then the run mode.
 #include <windows.h>
 
-#include "utility/base/handles.h"
 #include "utility/base/trace.h"
 #include "utility/vekscriptengine/vekscriptengine.h"
 #include "vekinstaller/appinstance.h"
@@ -10,6 +9,7 @@
 #include "vekinstaller/globals.h"
 #include "vekinstaller/host/gdiplusstartup.h"
 #include "vekinstaller/host/hostsession.h"
+#include "vekinstaller/installglobals.h"
 #include "vekinstaller/installmgr.h"
 #include "vekinstaller/runmodes.h"
 
@@ -35,15 +35,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (!session.RunChunks({L"GLOBAL_VAR.LUAC", L"INSTSCRIPT.LUAC"})) return 0;
 
     VekScriptEngine& engine = VekScriptEngine::GetInstance();
-    std::wstring mutexBase = engine.GetGlobalText("global_install_mutex_guid");
-    long long appId = engine.GetGlobalInteger("global_app_id");
+    std::wstring mutexBase = engine.Get(globals::kInstallMutexGuid);
+    long long appId = engine.Get(globals::kAppId);
     if (mutexBase.empty()) {
         mutexBase = kDefaultMutexBase;
     } else {
         appId = 0;
     }
 
-    vek::UniqueHandle otherInstance(CreateAppInstance(mutexBase, appId));
+    const bool otherInstance = CreateAppInstance(mutexBase, appId);
     std::wstring silentValue;
     const bool hasSilentKey = commandLine.GetValue(L"InstallSlience", silentValue);
     if (otherInstance && !hasSilentKey) {

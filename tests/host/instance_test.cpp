@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <aclapi.h>
+#include <sddl.h>
+
+#include <algorithm>
 
 #include "tests/support/dialogs.h"
 #include "tests/support/listener.h"
@@ -89,7 +92,7 @@ TEST(SingleInstance, RunningInstallerWindowComesToTheFront) {
     EXPECT_FALSE(::IsIconic(window.window()));
 }
 
-TEST(SingleInstance, GuardIsOpenToEveryone) {
+TEST(SingleInstance, GuardIsForAdministratorsAndSystemOnly) {
     bool checked = false;
     Probe first;
     first.Script(kHoldInBox).WhileRunning([&](DWORD pid) {
@@ -97,12 +100,25 @@ TEST(SingleInstance, GuardIsOpenToEveryone) {
         vek::UniqueHandle mutex(::OpenMutexW(READ_CONTROL | SYNCHRONIZE, FALSE,
                                              L"Global\\{A043B702-166A-4FB8-9733-E2BC4713F36F}201"));
         EXPECT_TRUE(mutex.valid());
-        PACL dacl = reinterpret_cast<PACL>(1);
+        PACL dacl = nullptr;
         PSECURITY_DESCRIPTOR descriptor = nullptr;
         EXPECT_EQ(::GetSecurityInfo(mutex.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
                                     &dacl, nullptr, &descriptor),
                   static_cast<DWORD>(ERROR_SUCCESS));
-        EXPECT_EQ(dacl, nullptr);  // a NULL DACL grants everyone full access
+        ASSERT_NE(dacl, nullptr) << "a NULL DACL would grant everyone full access";
+        std::vector<std::wstring> allowed;
+        for (DWORD i = 0; i < dacl->AceCount; ++i) {
+            ACCESS_ALLOWED_ACE* ace = nullptr;
+            if (!::GetAce(dacl, i, reinterpret_cast<void**>(&ace))) continue;
+            EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+            LPWSTR sid = nullptr;
+            if (::ConvertSidToStringSidW(&ace->SidStart, &sid)) {
+                allowed.push_back(sid);
+                ::LocalFree(sid);
+            }
+        }
+        std::sort(allowed.begin(), allowed.end());
+        EXPECT_EQ(allowed, (std::vector<std::wstring>{L"S-1-5-18", L"S-1-5-32-544"}));
         ::LocalFree(descriptor);
         checked = true;
         if (box) PressButton(*box, L"OK");

@@ -11,8 +11,15 @@ using namespace vektest;
 TEST(ValueTypes, StringsAndBuffers) { RunChecks(L"valuetypes.lua"); }
 
 TEST(NativeCalls, LibrariesExportsAndArguments) {
+    // A library with a number for a name, where a bare name is looked for.
+    wchar_t system[MAX_PATH] = {};
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring numbered = std::wstring(system) + L"\\4242.dll";
+    ASSERT_TRUE(::CopyFileW(BuildPath(L"vektestlib.dll").c_str(), numbered.c_str(), FALSE));
     RunChecks(L"dllcalls.lua", "testlib_path = " + LuaQuote(BuildPath(L"vektestlib.dll")) +
-                                   "\nnative_word_bits = " + std::to_string(8 * sizeof(void*)));
+                                   "\nnative_word_bits = " + std::to_string(8 * sizeof(void*)) +
+                                   "\nnumbered_library = 4242");
+    ::DeleteFileW(numbered.c_str());
 }
 
 TEST(NativeCalls, FailedLookupsAreTraced) {
@@ -31,6 +38,7 @@ TEST(RegistryFunctions, QueryAddAndDelete) {
     const RunResult run = RunChecks(L"registry.lua");
     EXPECT_TRUE(run.HasTrace(L"xm OpenKey hkcu failed, errcode: 6\r\n")) << Utf8(run.Joined());
     EXPECT_TRUE(run.HasTrace(L"xm DeleteSubKey Software\\VekTest\\no such key failed, errcode: 2"));
+    EXPECT_TRUE(run.HasTrace(L"xm Fun:Lua_RegDel, Description:HKCC without a subkey, refused!\r\n"));
     EXPECT_TRUE(run.HasTrace(L"xm Delete Value HKCU, Software, VekNoSuchValue"));
 }
 
@@ -46,4 +54,18 @@ TEST(ArchiveFunctions, ExtractionMethodsResourcesAndBadArchives) {
     EXPECT_TRUE(run.HasTrace(L"xm UnCompress successful.\r\n"));
     EXPECT_TRUE(run.HasTrace(L"xm Fun:Lua_UnCompress7z, Description: UnCompress failed.!\r\n"));
     EXPECT_TRUE(run.HasTrace(L"xm Fun:Lua_ExtractResource ,LoadResource failed!\r\n"));
+}
+
+TEST(ScriptModules, RequireNeverLoadsAFile) {
+    Probe probe;
+    // A module where the current folder, LUA_PATH and LUA_CPATH would find it.
+    WriteBytes(probe.dir() / L"vekmodule.lua", "vekmodule_loaded = true\n");
+    const std::wstring pattern = probe.dir() / L"?.lua";
+    probe.Folder(probe.dir().path())
+        .Env(L"LUA_PATH", pattern)
+        .Env(L"LUA_PATH_5_2", pattern)
+        .Env(L"LUA_CPATH", probe.dir() / L"?.dll")
+        .Script("probe_record(package.path, package.cpath, (pcall(require, 'vekmodule')), tostring(vekmodule_loaded))\n")
+        .Run();
+    EXPECT_EQ(probe.Records().front(), "\t\tfalse\tnil");
 }

@@ -45,15 +45,6 @@ DWORD ReadDword(const wchar_t* key, const wchar_t* name) {
     return value;
 }
 
-// Polls `done` for up to `ms`.
-template <typename Done>
-bool Eventually(Done done, DWORD ms = 10000) {
-    for (ULONGLONG end = ::GetTickCount64() + ms; ::GetTickCount64() < end; ::Sleep(100)) {
-        if (done()) return true;
-    }
-    return done();
-}
-
 }  // namespace
 
 TEST(Shortcuts, FileAndUrlTargets) {

@@ -132,4 +132,24 @@ check("UnLoad of something else is harmless", lib.UnLoad(42), nil)
 lib:UnLoad()
 check("unmapped after the last UnLoad", handleOf(path) == null, true)
 
+-- after UnLoad: nothing calls into the unmapped library ------------------------------
+check_error("a bound function of an unloaded library", function() return echo(1) end, "library unloaded")
+local gone, goneWhy = lib:Get("EchoPtr", "uint")
+check("Get on an unloaded library", gone, nil)
+check("... says so", goneWhy, "library unloaded")
+local first, second = DllManager.Load(testlib_path), DllManager.Load(testlib_path)
+first:UnLoad()
+first:UnLoad()
+check("a second UnLoad of one value frees nothing more", handleOf(path) ~= null, true)
+second:UnLoad()
+check("unmapped after the other value's UnLoad", handleOf(path) == null, true)
+
+-- numeric keys (numbered_library names a library "<n>.dll" of the system folder) ---
+local numbered = GLibTab[numbered_library]
+check("a number names a library", getmetatable(numbered), debug.getregistry().DllManagerMetaTable)
+check("... kept under the number", rawget(GLibTab, numbered_library), numbered)
+check("... not under its text", rawget(GLibTab, tostring(numbered_library)), nil)
+check("a second read is the same value", GLibTab[numbered_library], numbered)
+numbered:UnLoad()
+
 check_done()

@@ -117,6 +117,15 @@ check("root default value written", Lua_RegQuery("HKCU", "", ""), "root default"
 check("RegDel with the root alone", Lua_RegDel("HKCU"), true)
 check("root default value deleted", Lua_RegQuery("HKCU", "", ""), nil)
 
+-- a missing or empty key never takes every key of a root (HKCC: little to
+-- lose in the test prefix should this ever break)
+Lua_RegAdd("HKCC", "Software\\VekTest", "keep", "REG_SZ", "x")
+check("RegDel of a tree without a key refuses", Lua_RegDel("HKCC", nil), false)
+check("... with an empty key too", Lua_RegDel("HKCC", ""), false)
+check("... with a lone backslash too", Lua_RegDel("HKCC", "\\"), false)
+check("... the root's keys stay", Lua_RegQuery("HKCC", "Software\\VekTest", "keep"), "x")
+Lua_RegDel("HKCC", "Software\\VekTest")
+
 -- traces the test reads: these two fail
 Lua_RegDel("hkcu", "Software\\VekTest")
 Lua_RegDel("HKCU", "Software\\VekTest\\no such key")

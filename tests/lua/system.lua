@@ -1,6 +1,12 @@
 -- System host functions and special folders. Prelude: own_args (the probe's
 -- command-line arguments).
 check("IsWow64 of a 64-bit installer", Lua_IsWow64(), false)
+
+-- "the last argument" of a call without any is no argument at all
+check("ExpandEnv without an argument", Lua_ExpandEnv(), "")
+check("GetProcessId without an argument", Lua_GetProcessId(), -1)
+check("GetImagePathByPid without an argument", select("#", Lua_GetImagePathByPid()), 0)
+check("DllManager.Load without an argument", DllManager.Load(), nil)
 check("GetOSVersion: the major version the system reports", Lua_GetOSVersion(), 6)
 local argv = Lua_GetCommandLineArgv()
 check("argv is a table", type(argv), "table")

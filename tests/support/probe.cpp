@@ -39,6 +39,11 @@ Probe& Probe::WhileRunning(std::function<void(DWORD pid)> fn) {
     return *this;
 }
 
+Probe& Probe::Folder(const std::wstring& folder) {
+    options_.folder = folder;
+    return *this;
+}
+
 RunResult Probe::Run() { return RunTraced(options_); }
 
 std::vector<std::string> Probe::Records() const { return ReadLines(dir_ / L"records.txt"); }

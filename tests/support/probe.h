@@ -21,6 +21,7 @@ public:
     // Runs this copy of the installer instead (a folder of the test's own).
     Probe& Program(const std::wstring& exe);
     Probe& Env(const std::wstring& name, const std::wstring& value);
+    Probe& Folder(const std::wstring& folder);  // the installer's current folder
     Probe& Timeout(DWORD ms);
     Probe& WhileRunning(std::function<void(DWORD pid)> fn);
 

@@ -50,14 +50,15 @@ std::wstring ReadDebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& inf
 
 BOOL Create(const std::wstring& exe, const std::wstring& args,
             const std::vector<std::pair<std::wstring, std::wstring>>& env, DWORD flags,
-            PROCESS_INFORMATION& pi) {
+            PROCESS_INFORMATION& pi, const std::wstring& folder = {}) {
     std::wstring commandLine = L"\"" + exe + L"\"";
     if (!args.empty()) commandLine += L" " + args;
     std::wstring block = EnvironmentBlock(env);
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     return ::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                            flags | CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &si, &pi);
+                            flags | CREATE_UNICODE_ENVIRONMENT, block.data(), folder.empty() ? nullptr : folder.c_str(),
+                            &si, &pi);
 }
 
 }  // namespace
@@ -80,7 +81,7 @@ std::wstring RunResult::Joined() const {
 RunResult RunTraced(const RunOptions& options) {
     RunResult result;
     PROCESS_INFORMATION pi = {};
-    if (!Create(options.exe, options.args, options.env, DEBUG_ONLY_THIS_PROCESS, pi)) {
+    if (!Create(options.exe, options.args, options.env, DEBUG_ONLY_THIS_PROCESS, pi, options.folder)) {
         result.exitCode = static_cast<DWORD>(-1);
         result.traces.push_back(L"<CreateProcess failed: " + std::to_wstring(::GetLastError()) + L">");
         return result;

@@ -17,6 +17,7 @@ struct RunOptions {
     std::wstring exe;
     std::wstring args;  // appended to the quoted program path
     std::vector<std::pair<std::wstring, std::wstring>> env;  // added or replaced
+    std::wstring folder;  // current folder of the process; empty: the test's
     DWORD timeoutMs = 30000;
     // Runs on a separate thread once the process exists (dialogs, second
     // instances); joined before RunTraced returns.

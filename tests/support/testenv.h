@@ -44,4 +44,14 @@ std::wstring Wide(const std::string& utf8);
 // A Windows path as a Lua string literal (backslashes doubled), UTF-8.
 std::string LuaQuote(const std::wstring& path);
 
+// Polls `done` for up to `ms`: for effects of processes that give no signal
+// to wait on.
+template <typename Done>
+bool Eventually(Done done, DWORD ms = 10000) {
+    for (ULONGLONG end = ::GetTickCount64() + ms; ::GetTickCount64() < end; ::Sleep(100)) {
+        if (done()) return true;
+    }
+    return done();
+}
+
 }  // namespace vektest

@@ -13,12 +13,30 @@ TEST(AppInstance, MutexNameCarriesTheApplicationId) {
     EXPECT_EQ(InstanceMutexName(std::wstring(400, L'x'), 7).size(), 259u);
 }
 
-TEST(AppInstance, ReturnsAHandleOnlyWhenTheMutexIsHeldAlready) {
+TEST(AppInstance, TellsWhenTheMutexIsHeldAlready) {
     const std::wstring base = L"Local\\VekUnitTestGuard";
-    // First holder: nothing returned, the mutex stays open in this process.
-    EXPECT_EQ(CreateAppInstance(base, 3), nullptr);
-    vek::UniqueHandle second(CreateAppInstance(base, 3));
-    EXPECT_TRUE(second.valid());
+    // First holder: false, the mutex stays open in this process.
+    EXPECT_FALSE(CreateAppInstance(base, 3));
+    EXPECT_TRUE(CreateAppInstance(base, 3));
     // Another id is another guard.
-    EXPECT_EQ(CreateAppInstance(base, 4), nullptr);
+    EXPECT_FALSE(CreateAppInstance(base, 4));
+}
+
+TEST(AppInstance, AGuardThatCannotBeOpenedBelongsToAnotherInstaller) {
+    // (Wine lets every process open every mutex, so the case is read from
+    // what CreateMutexW reports.)
+    const struct {
+        bool created;
+        DWORD error;
+        bool other;
+    } cases[] = {
+        {true, ERROR_SUCCESS, false},
+        {true, ERROR_ALREADY_EXISTS, true},
+        {false, ERROR_ACCESS_DENIED, true},
+        {false, ERROR_INVALID_HANDLE, false},  // a name taken by another kind of object
+        {false, ERROR_PATH_NOT_FOUND, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(HeldByAnotherInstance(c.created, c.error), c.other) << c.created << " " << c.error;
+    }
 }

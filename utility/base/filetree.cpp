@@ -65,4 +65,12 @@ void DeleteFolderTree(const std::wstring& folder, const wchar_t* traceName, cons
     ::RemoveDirectoryW(folder.c_str());
 }
 
+void DeleteDirectories(const std::wstring& folder) {
+    DeleteFolderTree(folder, L"VekScriptEngine::DeleteDirectories", {});
+}
+
+void DeleteDirectoriesEx(const std::wstring& folder, const DeleteFailure& onFailure) {
+    DeleteFolderTree(folder, L"VekScriptEngine::DeleteDirectoriesEx", onFailure);
+}
+
 }  // namespace vek

@@ -20,4 +20,9 @@ using DeleteFailure = std::function<void(const std::wstring& path, DWORD error)>
 // the operation for that folder, with a trace, before anything is deleted.
 void DeleteFolderTree(const std::wstring& folder, const wchar_t* traceName, const DeleteFailure& onFailure);
 
+// The recursive deletions of the scripts: every file, then the folders; the
+// Ex form reports each file that stays.
+void DeleteDirectories(const std::wstring& folder);
+void DeleteDirectoriesEx(const std::wstring& folder, const DeleteFailure& onFailure);
+
 }  // namespace vek

@@ -31,7 +31,7 @@ int LuaCallbackRef::Call(const std::wstring& path, const DWORD* error) {
         lua_settop(L_, top);
         return 2;
     }
-    const int result = static_cast<int>(lua_tointegerx(L_, -1, nullptr));
+    const int result = vek::ToInt32(L_, -1);
     lua_settop(L_, top);
     return result;
 }

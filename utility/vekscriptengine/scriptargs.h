@@ -4,15 +4,20 @@
 
 #include <lua/lua.h>
 
+#include <cstdint>
 #include <string>
 
 namespace vek {
 
 // Strings and numbers give their text; anything else reads as empty.
 std::wstring ArgText(lua_State* L, int index);
-// Numbers and numeric strings; anything else reads as 0.
-lua_Integer ArgInteger(lua_State* L, int index);
-lua_Unsigned ArgUnsigned(lua_State* L, int index);
+// Integer arguments, converted the same way on every target: a number or
+// numeric string taken to the nearest integer (ties to even); anything else
+// 0. ArgInteger saturates at the 64-bit range; the 32-bit forms wrap
+// modulo 2^32 after that.
+int64_t ArgInteger(lua_State* L, int index);
+int32_t ToInt32(lua_State* L, int index);
+uint32_t ToUInt32(lua_State* L, int index);
 bool ArgBool(lua_State* L, int index);
 
 // Argument `index` as text with environment variables expanded into at most

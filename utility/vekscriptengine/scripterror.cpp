@@ -48,11 +48,9 @@ void AppendCallStack(lua_State* L, std::string& out) {
     }
 }
 
-}  // namespace
-
-int OnScriptError(lua_State* L) {
+[[noreturn]] void ShowAndExit(lua_State* L, const char* error) {
     std::string text;
-    AppendFormat(text, "%s\n", OrNull(lua_tolstring(L, 1, nullptr)));
+    AppendFormat(text, "%s\n", OrNull(error));
     AppendCallStack(L, text);
     // Script text is UTF-8: error messages carry script strings and chunk names.
     std::wstring message = vek::Utf8ToWide(text);
@@ -61,3 +59,9 @@ int OnScriptError(lua_State* L) {
     VekScriptEngine::GetInstance().Abandon();
     ::ExitProcess(0);
 }
+
+}  // namespace
+
+int OnScriptError(lua_State* L) { ShowAndExit(L, lua_tolstring(L, 1, nullptr)); }
+
+void OnUnhandledException(lua_State* L) { ShowAndExit(L, "C++ exception in host code"); }

@@ -40,10 +40,22 @@ void RequireAll(lua_State* L, const luaL_Reg* first, const luaL_Reg* last) {
     }
 }
 
+// require never loads a file: no search paths, whatever LUA_PATH and
+// LUA_CPATH say (the installer's and the current folder are not ours).
+void ClearModulePaths(lua_State* L) {
+    lua_getglobal(L, LUA_LOADLIBNAME);
+    lua_pushliteral(L, "");
+    lua_setfield(L, -2, "path");
+    lua_pushliteral(L, "");
+    lua_setfield(L, -2, "cpath");
+    lua_pop(L, 1);
+}
+
 }  // namespace
 
 void OpenScriptLibraries(lua_State* L) {
     RequireAll(L, std::begin(kStandardLibraries), std::end(kStandardLibraries));
+    ClearModulePaths(L);
     // Nothing is preloaded; the table exists for scripts that look.
     luaL_getsubtable(L, LUA_REGISTRYINDEX, "_PRELOAD");
     lua_pop(L, 1);

@@ -9,6 +9,7 @@
 #include "utility/base/resources.h"
 #include "utility/base/textconv.h"
 #include "utility/base/trace.h"
+#include "utility/vekscriptengine/scriptargs.h"
 #include "utility/vekscriptengine/scriptlibs.h"
 
 using vek::Trace;
@@ -29,6 +30,7 @@ VekScriptEngine::~VekScriptEngine() {
 }
 
 bool VekScriptEngine::DoResLua(const wchar_t* type, const wchar_t* name) {
+    const auto lock = Lock();
     std::string_view chunk;
     switch (vek::LoadResourceBytes(::GetModuleHandleW(nullptr), name, type, &chunk)) {
         case vek::ResourceResult::Ok:
@@ -43,6 +45,7 @@ bool VekScriptEngine::DoResLua(const wchar_t* type, const wchar_t* name) {
 }
 
 bool VekScriptEngine::DoBuffer(const char* bytes, size_t size, const char* chunkName) {
+    const auto lock = Lock();
     lua_State* L = state_;
     if (luaL_loadbufferx(L, bytes, size, chunkName, nullptr) != LUA_OK) {
         const char* message = lua_tolstring(L, -1, nullptr);
@@ -56,15 +59,23 @@ bool VekScriptEngine::DoBuffer(const char* bytes, size_t size, const char* chunk
 }
 
 int VekScriptEngine::PCall(lua_State* L, int nargs, int nresults) {
+    const auto lock = GetInstance().Lock();
     const int handler = lua_gettop(L) - nargs;  // the function's slot
     lua_pushcfunction(L, OnScriptError);
     lua_insert(L, handler);
     const int status = lua_pcallk(L, nargs, nresults, handler, 0, nullptr);
+    // Lua built as C++ catches every exception; one that is not a script
+    // error (no status of its own) skipped the handler.
+    if (status != LUA_OK && status != LUA_YIELD && status != LUA_ERRRUN && status != LUA_ERRSYNTAX &&
+        status != LUA_ERRMEM && status != LUA_ERRGCMM && status != LUA_ERRERR) {
+        OnUnhandledException(L);
+    }
     lua_remove(L, handler);
     return status;
 }
 
 void VekScriptEngine::CallEvent(const char* name) {
+    const auto lock = Lock();
     lua_State* L = state_;
     lua_getglobal(L, name);
     if (lua_type(L, -1) == LUA_TFUNCTION) {
@@ -74,34 +85,39 @@ void VekScriptEngine::CallEvent(const char* name) {
     }
 }
 
-std::wstring VekScriptEngine::GetGlobalText(const char* name) {
-    lua_getglobal(state_, name);
+std::wstring VekScriptEngine::Get(const TextGlobal& global) {
+    const auto lock = Lock();
+    lua_getglobal(state_, global.name);
     const char* text = lua_tolstring(state_, -1, nullptr);
     std::wstring value = text ? vek::Utf8ToWide(text) : std::wstring();
     lua_pop(state_, 1);
     return value;
 }
 
-lua_Integer VekScriptEngine::GetGlobalInteger(const char* name) {
-    lua_getglobal(state_, name);
-    const lua_Integer value = lua_tointegerx(state_, -1, nullptr);
+lua_Integer VekScriptEngine::Get(const IntegerGlobal& global) {
+    const auto lock = Lock();
+    lua_getglobal(state_, global.name);
+    const lua_Integer value = static_cast<lua_Integer>(vek::ArgInteger(state_, -1));
     lua_pop(state_, 1);
     return value;
 }
 
-bool VekScriptEngine::GetGlobalBool(const char* name) {
-    lua_getglobal(state_, name);
+bool VekScriptEngine::Get(const BoolGlobal& global) {
+    const auto lock = Lock();
+    lua_getglobal(state_, global.name);
     const bool value = lua_toboolean(state_, -1) != 0;
     lua_pop(state_, 1);
     return value;
 }
 
-void VekScriptEngine::SetGlobalText(const char* name, const std::wstring& value) {
+void VekScriptEngine::Set(const TextGlobal& global, const std::wstring& value) {
+    const auto lock = Lock();
     lua_pushstring(state_, vek::WideToUtf8(value).c_str());
-    lua_setglobal(state_, name);
+    lua_setglobal(state_, global.name);
 }
 
-void VekScriptEngine::SetGlobalBool(const char* name, bool value) {
+void VekScriptEngine::Set(const BoolGlobal& global, bool value) {
+    const auto lock = Lock();
     lua_pushboolean(state_, value ? 1 : 0);
-    lua_setglobal(state_, name);
+    lua_setglobal(state_, global.name);
 }

@@ -1,10 +1,17 @@
 // The one script state of the process and the ways host code uses it.
+// Everything that enters the state (chunks, protected calls, events,
+// globals) holds the engine's one recursive lock, so one thread at a time is
+// inside the state; host functions and script callbacks run inside an event
+// on the thread that holds it.
 #pragma once
 
 #include <lua/lua.h>
 
 #include <cstddef>
+#include <mutex>
 #include <string>
+
+#include "utility/vekscriptengine/scriptglobal.h"
 
 class VekScriptEngine {
 public:
@@ -14,30 +21,33 @@ public:
 
     lua_State* GetState() const { return state_; }
 
+    // The state's lock, for work that must not interleave with an event
+    // (an install stage and what it reads first). TryLock never waits: a
+    // window thread uses it to stay out while the worker is inside an event.
+    std::unique_lock<std::recursive_mutex> Lock() { return std::unique_lock<std::recursive_mutex>(lock_); }
+    std::unique_lock<std::recursive_mutex> TryLock() {
+        return std::unique_lock<std::recursive_mutex>(lock_, std::try_to_lock);
+    }
+
     // Runs the chunk stored as resource `name` of type `type` in the executable.
     bool DoResLua(const wchar_t* type, const wchar_t* name);
     // Loads a compiled or source chunk and runs it without arguments.
     bool DoBuffer(const char* bytes, size_t size, const char* chunkName);
     // Protected call of the function below the `nargs` arguments, with
-    // OnScriptError as message handler. Returns the Lua status.
+    // OnScriptError as message handler. Returns the Lua status. A C++
+    // exception that reaches it ends the process like a script error.
     static int PCall(lua_State* L, int nargs, int nresults);
 
     // Calls the global function `name` without arguments; a missing global or
     // one that is not a function is skipped.
     void CallEvent(const char* name);
 
-    // The recursive folder deletion behind Lua_DelFileRecursive(Ex): every
-    // file, then the folders; the Ex form reports each file that stays.
-    static void DeleteDirectories(const std::wstring& folder);
-    static void DeleteDirectoriesEx(const std::wstring& folder, class LuaCallbackRef* onFailure);
-
-    // Globals as host code sees them: text (UTF-16, missing = empty),
-    // integer (missing = 0), Lua truth.
-    std::wstring GetGlobalText(const char* name);
-    lua_Integer GetGlobalInteger(const char* name);
-    bool GetGlobalBool(const char* name);
-    void SetGlobalText(const char* name, const std::wstring& value);
-    void SetGlobalBool(const char* name, bool value);
+    // Globals as host code sees them.
+    std::wstring Get(const TextGlobal& global);
+    lua_Integer Get(const IntegerGlobal& global);
+    bool Get(const BoolGlobal& global);
+    void Set(const TextGlobal& global, const std::wstring& value);
+    void Set(const BoolGlobal& global, bool value);
 
     // The process is ending from inside a script error: the state is left
     // alone by the exit routine.
@@ -50,8 +60,11 @@ public:
 private:
     VekScriptEngine();
     lua_State* state_ = nullptr;
+    std::recursive_mutex lock_;
 };
 
 // Message handler of every protected call: shows the error and the script call
 // stack in a message box and ends the process with code 0. Never returns.
 int OnScriptError(lua_State* L);
+// The same end for a C++ exception of host code that reached a protected call.
+[[noreturn]] void OnUnhandledException(lua_State* L);

@@ -4,6 +4,7 @@
 #include <lua/lauxlib.h>
 
 #include <cstring>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -27,9 +28,10 @@ void PushLibrary(lua_State* L, HMODULE module) {
     luaL_setmetatable(L, kLibraryMeta);
 }
 
+// The library named by the value at `index` (a text, or a number read as
+// its text); the value itself stays as it is.
 HMODULE LoadNamed(lua_State* L, int index) {
-    const char* name = lua_tostring(L, index);
-    return ::LoadLibraryW(vek::Utf8ToWide(name ? name : "").c_str());
+    return index >= 1 ? ::LoadLibraryW(vek::ArgText(L, index).c_str()) : nullptr;
 }
 
 // --- results ----------------------------------------------------------------
@@ -87,8 +89,10 @@ vek::NativeWord ArgumentWord(lua_State* L, int index) {
     }
 }
 
-// Upvalues: result type, caller-cleans flag, export address.
+// Upvalues: result type, caller-cleans flag, export address, the library.
 int BoundCall(lua_State* L) {
+    const auto* library = static_cast<const HMODULE*>(lua_touserdata(L, lua_upvalueindex(4)));
+    if (!library || !*library) return luaL_error(L, "library unloaded");
     const int count = lua_gettop(L);
     if (static_cast<size_t>(count) > vek::kMaxNativeArgs) {
         return luaL_error(L, "too many arguments for a native call (%d, at most %d)", count,
@@ -116,6 +120,11 @@ int Get(lua_State* L) {
         lua_pushstring(L, "hModule is nil");
         return 2;
     }
+    if (!*library) {
+        lua_pushnil(L);
+        lua_pushstring(L, "library unloaded");
+        return 2;
+    }
     const char* name = lua_tostring(L, 2);
     FARPROC fn = ::GetProcAddress(*library, name ? name : "");
     if (!fn) {
@@ -137,13 +146,16 @@ int Get(lua_State* L) {
         lua_pushvalue(L, argc == 4 ? 4 : argc);
     }
     lua_pushlightuserdata(L, reinterpret_cast<void*>(fn));
-    lua_pushcclosure(L, BoundCall, 3);
+    lua_pushvalue(L, 1);  // the library: it tells when it was unloaded
+    lua_pushcclosure(L, BoundCall, 4);
     lua_pushnumber(L, 0);
     return 2;
 }
 
+// Frees the library once; its bound functions refuse to call from then on.
 int UnLoad(lua_State* L) {
-    if (HMODULE* library = ToLibrary(L, lua_gettop(L))) ::FreeLibrary(*library);
+    HMODULE* library = ToLibrary(L, lua_gettop(L));
+    if (library && *library) ::FreeLibrary(std::exchange(*library, nullptr));
     lua_pushnil(L);
     return 1;
 }

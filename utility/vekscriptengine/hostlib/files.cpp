@@ -12,7 +12,6 @@
 #include "utility/vekscriptengine/hostlib/hostfunctions.h"
 #include "utility/vekscriptengine/luacallbackref.h"
 #include "utility/vekscriptengine/scriptargs.h"
-#include "utility/vekscriptengine/vekscriptengine.h"
 
 using vek::Trace;
 
@@ -82,9 +81,11 @@ int DeleteRecursive(lua_State* L, const wchar_t* function, LuaCallbackRef* onFai
     if (vek::IsFolder(path)) {
         Trace(L"PathIsDirectoryW");
         if (onFailure) {
-            VekScriptEngine::DeleteDirectoriesEx(path, onFailure);
+            vek::DeleteDirectoriesEx(path, [onFailure](const std::wstring& file, DWORD error) {
+                onFailure->OnError(file, error);
+            });
         } else {
-            VekScriptEngine::DeleteDirectories(path);
+            vek::DeleteDirectories(path);
         }
     } else {
         Trace(L"Path is file!");
@@ -202,16 +203,4 @@ int Lua_PathYetAnotherMakeUniqueName(lua_State* L) {
     vek::ShellMakeUniqueName(vek::ArgText(L, 1), unique);
     vek::PushString(L, unique);
     return 1;
-}
-
-// Engine operations behind the recursive deletions.
-void VekScriptEngine::DeleteDirectories(const std::wstring& folder) {
-    vek::DeleteFolderTree(folder, L"VekScriptEngine::DeleteDirectories", {});
-}
-
-void VekScriptEngine::DeleteDirectoriesEx(const std::wstring& folder, LuaCallbackRef* onFailure) {
-    vek::DeleteFolderTree(folder, L"VekScriptEngine::DeleteDirectoriesEx",
-                          [onFailure](const std::wstring& path, DWORD error) {
-                              if (onFailure) onFailure->OnError(path, error);
-                          });
 }

@@ -4,7 +4,14 @@
 #include <lua/lua.h>
 
 // Stores every host function as a global of its own name, in table order.
+// A C++ exception under a host function becomes its failure result, traced.
 void RegisterHostFunctions(lua_State* L);
+
+namespace vek {
+// Calls `fn` the way registered host functions are called, with false as the
+// failure result (for tests of the guard).
+int CallHostFunction(lua_State* L, lua_CFunction fn, const char* name);
+}  // namespace vek
 
 // Messages: debug trace, diagnostic log, message box (messages.cpp).
 int Lua_Logout(lua_State* L);

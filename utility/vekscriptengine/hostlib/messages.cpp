@@ -20,7 +20,7 @@ int Lua_MsgBox(lua_State* L) {
     UINT type = MB_OK;
     if (argc >= 1 && argc <= 3) text = vek::ArgText(L, 1);
     if (argc >= 2 && argc <= 3) caption = vek::ArgText(L, 2);
-    if (argc == 3) type = static_cast<UINT>(vek::ArgUnsigned(L, 3));
+    if (argc == 3) type = vek::ToUInt32(L, 3);
     const int result = ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), type);
     lua_pushnumber(L, result);
     return 1;

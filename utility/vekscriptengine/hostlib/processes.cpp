@@ -13,7 +13,7 @@ namespace {
 // Argument 1 as a process id (a number, or text that reads as one) or as an
 // image name looked up in the snapshot; -1 when no process has that name.
 long long TargetProcess(lua_State* L, const vek::ProcessToolHelp& processes) {
-    if (lua_isnumber(L, 1)) return static_cast<long long>(lua_tointegerx(L, 1, nullptr));
+    if (lua_isnumber(L, 1)) return vek::ArgInteger(L, 1);
     return processes.FindProcessIdByName(vek::ArgText(L, 1));
 }
 
@@ -57,7 +57,7 @@ int Lua_GetProcessId(lua_State* L) {
 }
 
 int Lua_GetImagePathByPid(lua_State* L) {
-    const auto pid = static_cast<DWORD>(lua_tointegerx(L, lua_gettop(L), nullptr));
+    const DWORD pid = vek::ToUInt32(L, lua_gettop(L));
     vek::UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
     if (!process) return 0;
     wchar_t image[MAX_PATH] = {};

@@ -89,6 +89,11 @@ int Lua_RegDel(lua_State* L) {
     const std::wstring rootName = vek::ArgText(L, 1);
     const std::wstring subkey = vek::ArgText(L, 2);
     if (lua_gettop(L) == 2) {
+        // A nil or empty key from a script would take every key of the root.
+        if (subkey.find_first_not_of(L"\\") == std::wstring::npos) {
+            Trace(L"Fun:Lua_RegDel, Description:%s without a subkey, refused!\r\n", rootName.c_str());
+            return vek::PushBool(L, false);
+        }
         DeleteTree(rootName, subkey);
     } else {
         vek::UniqueKey key;

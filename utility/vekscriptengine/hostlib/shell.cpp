@@ -9,7 +9,7 @@
 #include <intshcut.h>
 
 #include "utility/base/handles.h"
-#include "utility/base/launch.h"
+#include "utility/base/shell.h"
 #include "utility/base/paths.h"
 #include "utility/base/textconv.h"
 #include "utility/base/trace.h"
@@ -97,22 +97,9 @@ bool IsPinVerb(const std::wstring& verb) {
            _wcsicmp(verb.c_str(), L"Taskbarpin") == 0;
 }
 
-// ShellExecuteExW, hidden; with `wait` until the started process ends.
-bool ShellStartHidden(const wchar_t* verb, const std::wstring& file, const std::wstring& parameters,
-                      const std::wstring& folder, bool wait) {
-    SHELLEXECUTEINFOW info = {};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
-    info.lpVerb = verb;
-    info.lpFile = file.c_str();
-    info.lpParameters = parameters.c_str();
-    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
-    info.nShow = SW_HIDE;
-    const bool started = ::ShellExecuteExW(&info) != FALSE;
-    vek::UniqueHandle process(info.hProcess);  // closed on every path
-    if (started && wait && process) ::WaitForSingleObject(process.get(), INFINITE);
-    return started;
-}
+// How long Lua_Exec waits for a program it was asked to wait for: a
+// program that hangs must not hang the install with it.
+constexpr DWORD kExecWaitMs = 60000;
 
 }  // namespace
 
@@ -156,10 +143,9 @@ int Lua_RegistDll(lua_State* L) {
     vek::OleScope ole;
     std::wstring path;
     if (!vek::ArgExistingPath(L, 1, L"Lua_RegistDll", path)) return vek::PushBool(L, false);
-    const std::wstring commandLine = L"regsvr32 " + vek::ArgText(L, 2) + L" \"" + path + L"\"";
-    const UINT started = ::WinExec(vek::FromWide(commandLine, CP_ACP).c_str(), SW_HIDE);
-    if (started <= 32) Trace(L"reg failed!!! %d", static_cast<int>(::GetLastError()));
-    return vek::PushBool(L, started > 32);
+    const bool started = vek::StartSystemProgram(L"regsvr32.exe", vek::ArgText(L, 2) + L" \"" + path + L"\"", SW_HIDE);
+    if (!started) Trace(L"reg failed!!! %d", static_cast<int>(::GetLastError()));
+    return vek::PushBool(L, started);
 }
 
 int Lua_RegVarByCSIDL(lua_State* L) {
@@ -178,11 +164,14 @@ int Lua_RegVarByCSIDL(lua_State* L) {
 }
 
 int Lua_ShellExec(lua_State* L) {
-    return vek::PushBool(L, ShellStartHidden(L"open", vek::ArgText(L, 1), vek::ArgText(L, 2), L"", false));
+    bool isSystem = false;
+    const std::wstring file = vek::ResolveSystemProgram(vek::ArgText(L, 1), &isSystem);
+    const std::wstring folder = isSystem ? vek::SystemFolder() : std::wstring();
+    return vek::PushBool(L, vek::ShellStartHidden(L"open", file, vek::ArgText(L, 2), folder, 0));
 }
 
 int Lua_ExplorerExec(lua_State* L) {
-    return vek::PushBool(L, vek::LaunchViaExplorer(vek::ArgText(L, 1), vek::ArgText(L, 2)) != 0);
+    return vek::PushBool(L, vek::LaunchViaExplorer(vek::ArgText(L, 1), vek::ArgText(L, 2)) > 31);
 }
 
 int Lua_Exec(lua_State* L) {
@@ -192,7 +181,7 @@ int Lua_Exec(lua_State* L) {
     if (!::PathIsURLW(file.c_str())) {
         std::wstring expanded;
         if (!vek::ArgExpandedPath(L, 1, L"Lua_Exec", expanded)) return vek::PushBool(L, false);
-        file = expanded;
+        file = vek::ResolveSystemProgram(expanded);
         if (!vek::PathExists(file)) {
             if (IsUnpinVerb(verb)) return vek::PushBool(L, true);  // nothing to unpin
             vek::TraceMissingPath(L"Lua_Exec", file);
@@ -201,9 +190,15 @@ int Lua_Exec(lua_State* L) {
         parameters = vek::ArgText(L, 3);
         folder = FolderOf(file);
     }
-    if (vek::ArgBool(L, 5)) return vek::PushBool(L, vek::LaunchViaExplorer(file, parameters) != 0);
-    if (vek::ArgBool(L, 4)) return vek::PushBool(L, ShellStartHidden(nullptr, file, parameters, folder, true));
-    const auto result = reinterpret_cast<INT_PTR>(
-        ::ShellExecuteW(nullptr, verb.c_str(), file.c_str(), parameters.c_str(), folder.c_str(), SW_SHOWNORMAL));
-    return vek::PushBool(L, result > 32 || IsPinVerb(verb));
+    if (vek::ArgBool(L, 5)) return vek::PushBool(L, vek::LaunchViaExplorer(file, parameters) > 31);
+    if (vek::ArgBool(L, 4)) {
+        bool ended = true;
+        const bool started = vek::ShellStartHidden(nullptr, file, parameters, folder, kExecWaitMs, &ended);
+        if (!ended) {
+            Trace(L"Fun:Lua_Exec, Description:%s still runs after %d s, not waited for any longer!\r\n", file.c_str(),
+                  static_cast<int>(kExecWaitMs / 1000));
+        }
+        return vek::PushBool(L, started);
+    }
+    return vek::PushBool(L, vek::ShellOpen(verb, file, parameters, folder) || IsPinVerb(verb));
 }

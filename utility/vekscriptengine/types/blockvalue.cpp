@@ -6,28 +6,6 @@
 
 namespace vek {
 
-namespace {
-
-// The nearest integer (ties to even) as a 64-bit value; out-of-range
-// numbers saturate before the 32-bit wrap.
-int64_t NearestInteger(lua_State* L, int index) {
-    int isNumber = 0;
-    const lua_Number value = lua_tonumberx(L, index, &isNumber);
-    if (!isNumber || std::isnan(value)) return 0;
-    const double rounded = std::nearbyint(value);  // the default rounding: ties to even
-    if (rounded >= 9.2e18) return INT64_MAX;
-    if (rounded <= -9.2e18) return INT64_MIN;
-    return static_cast<int64_t>(rounded);
-}
-
-}  // namespace
-
-int32_t ToInt32(lua_State* L, int index) {
-    return static_cast<int32_t>(static_cast<uint32_t>(NearestInteger(L, index)));
-}
-
-uint32_t ToUInt32(lua_State* L, int index) { return static_cast<uint32_t>(NearestInteger(L, index)); }
-
 void* ToBlock(lua_State* L, int index, size_t* size) {
     for (const char* meta : {kAStringMeta, kWStringMeta, kRawBufferMeta}) {
         if (void* block = luaL_testudata(L, index, meta)) {

@@ -8,17 +8,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "utility/vekscriptengine/scriptargs.h"
+
 namespace vek {
 
 constexpr char kAStringMeta[] = "AStringMetaTable";
 constexpr char kWStringMeta[] = "WStringMetaTable";
 constexpr char kRawBufferMeta[] = "RawBufferMetaTable";
-
-// Integer value of an argument: a number or numeric string taken to the
-// nearest integer (ties to even), as a signed 32-bit value; anything else 0.
-int32_t ToInt32(lua_State* L, int index);
-// The same nearest integer modulo 2^32.
-uint32_t ToUInt32(lua_State* L, int index);
 
 // The payload of an AString, WString or RawBuffer at `index` and its size in
 // bytes; nullptr for any other value.

@@ -1,0 +1,103 @@
+#include "shell.h"
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include "utility/base/handles.h"
+#include "utility/base/paths.h"
+
+namespace vek {
+
+namespace {
+
+bool IsBareName(const std::wstring& file) {
+    return !file.empty() && file.find_first_of(L"\\/:") == std::wstring::npos && file != L"." && file != L"..";
+}
+
+// `folder`\`name`, or the same with ".exe" when the name has no extension.
+bool FindProgramIn(const std::wstring& folder, const std::wstring& name, std::wstring& path) {
+    for (const std::wstring& candidate : {name, name + L".exe"}) {
+        const std::wstring full = JoinPath(folder, candidate);
+        const DWORD attributes = ::GetFileAttributesW(full.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            path = full;
+            return true;
+        }
+        if (*::PathFindExtensionW(name.c_str()) != L'\0') break;
+    }
+    return false;
+}
+
+bool StartProgram(const std::wstring& program, const std::wstring& arguments, int show) {
+    std::wstring commandLine = L"\"" + program + L"\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
+    const std::wstring folder = SystemFolder();
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(show);
+    PROCESS_INFORMATION started = {};
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.c_str(), &startup, &started))
+        return false;
+    UniqueHandle process(started.hProcess), thread(started.hThread);
+    return true;
+}
+
+}  // namespace
+
+std::wstring ResolveSystemProgram(const std::wstring& file, bool* isSystem) {
+    std::wstring path;
+    const bool found = IsBareName(file) &&
+                       (FindProgramIn(SystemFolder(), file, path) || FindProgramIn(WindowsFolder(), file, path));
+    if (isSystem) *isSystem = found;
+    return found ? path : file;
+}
+
+UINT LaunchViaExplorer(const std::wstring& file, const std::wstring& parameters) {
+    const std::wstring explorer = JoinPath(WindowsFolder(), L"explorer.exe");
+    if (StartProgram(explorer, L"\"" + file + L"\" \"" + parameters + L"\"", SW_SHOWNORMAL)) return 33;
+    switch (::GetLastError()) {
+        case ERROR_FILE_NOT_FOUND: return 2;
+        case ERROR_PATH_NOT_FOUND: return 3;
+        case ERROR_BAD_EXE_FORMAT: return 11;
+        default: return 0;
+    }
+}
+
+bool StartSystemProgram(const wchar_t* name, const std::wstring& arguments, int show) {
+    bool isSystem = false;
+    const std::wstring program = ResolveSystemProgram(name, &isSystem);
+    if (!isSystem) {
+        ::SetLastError(ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    return StartProgram(program, arguments, show);
+}
+
+bool ShellStartHidden(const wchar_t* verb, const std::wstring& file, const std::wstring& parameters,
+                      const std::wstring& folder, DWORD waitMs, bool* ended) {
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpVerb = verb;
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.c_str();
+    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+    info.nShow = SW_HIDE;
+    const bool started = ::ShellExecuteExW(&info) != FALSE;
+    UniqueHandle process(info.hProcess);  // closed on every path
+    bool done = true;
+    if (started && waitMs > 0 && process) done = ::WaitForSingleObject(process.get(), waitMs) == WAIT_OBJECT_0;
+    if (ended) *ended = done;
+    return started;
+}
+
+bool ShellOpen(const std::wstring& verb, const std::wstring& file, const std::wstring& parameters,
+               const std::wstring& folder) {
+    const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, verb.c_str(), file.c_str(),
+                                                                  parameters.c_str(), folder.c_str(), SW_SHOWNORMAL));
+    return result > 32;
+}
+
+}  // namespace vek
