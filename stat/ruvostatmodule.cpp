@@ -33,6 +33,11 @@ std::wstring CacheBaseFolder() {
 
 }  // namespace
 
+// The members, the library among them, go before the pool's own destructor
+// runs: the worker is stopped first, so that no report is inside the
+// library when it is unloaded.
+RuvoStatModule::~RuvoStatModule() { Stop(); }
+
 bool RuvoStatModule::Init(int32_t appId, const std::wstring& productKey, const std::wstring& dispatchHost,
                           const std::wstring& cacheFileName) {
     appId_ = appId;
@@ -57,9 +62,12 @@ bool RuvoStatModule::Init(int32_t appId, const std::wstring& productKey, const s
     return stat_init_ ? stat_init_() != FALSE : false;
 }
 
+// The task holds the module by pointer: the destructor stops the pool before
+// anything goes, so a task never outlives it. Holding a reference instead
+// could leave the last one to the worker, whose destructor call would then
+// have to join its own thread.
 bool RuvoStatModule::ReportAction(int32_t actionId, uint8_t flag) {
-    std::shared_ptr<RuvoStatModule> self = shared_from_this();
-    AddTask([self, actionId, flag] { self->Report(actionId, flag); });
+    AddTask([this, actionId, flag] { Report(actionId, flag); });
     return true;
 }
 

@@ -13,7 +13,7 @@
 
 class RuvoStatModule : public CSingleT<RuvoStatModule>, public ThreadPoolImpl {
 public:
-    ~RuvoStatModule() override = default;
+    ~RuvoStatModule() override;
 
     // Returns what stat_init returns; false when the library cannot be loaded.
     bool Init(int32_t appId, const std::wstring& productKey, const std::wstring& dispatchHost,

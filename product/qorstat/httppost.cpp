@@ -56,6 +56,22 @@ bool SendAll(SOCKET s, const std::string& bytes, const Deadline& deadline) {
     return true;
 }
 
+// "HTTP/<version> <three digits>" followed by a space or the line's end;
+// -1 for anything else, a longer or shorter code included.
+int StatusCode(const std::string& head) {
+    const size_t end = head.find("\r\n");
+    if (end == std::string::npos || head.compare(0, 5, "HTTP/") != 0) return -1;
+    const std::string line = head.substr(0, end);
+    const size_t space = line.find(' ');
+    if (space == std::string::npos || space < 6 || line.size() < space + 4) return -1;
+    int code = 0;
+    for (size_t i = space + 1; i < space + 4; ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(line[i]))) return -1;
+        code = code * 10 + (line[i] - '0');
+    }
+    return line.size() == space + 4 || line[space + 4] == ' ' ? code : -1;
+}
+
 // Reads up to the end of the status line and returns its code, or -1.
 int ReadStatus(SOCKET s, const Deadline& deadline) {
     std::string head;
@@ -69,14 +85,7 @@ int ReadStatus(SOCKET s, const Deadline& deadline) {
             break;
         }
     }
-    // "HTTP/1.x NNN reason"
-    if (head.compare(0, 5, "HTTP/") != 0) return -1;
-    const size_t space = head.find(' ');
-    if (space == std::string::npos || head.size() < space + 4) return -1;
-    for (size_t i = space + 1; i < space + 4; ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(head[i]))) return -1;
-    }
-    return std::atoi(head.substr(space + 1, 3).c_str());
+    return StatusCode(head);
 }
 
 std::string HostHeader(const HttpUrl& url) {

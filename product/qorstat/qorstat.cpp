@@ -5,6 +5,7 @@
 #include "stat/qorstatapi.h"
 
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -115,6 +116,13 @@ std::string PercentEncoded(const std::string& text) {
         }
     }
     return out;
+}
+
+// The body is text: a length that runs past its terminator is cut back to
+// it, so nothing beyond the caller's text is read; a negative one means up
+// to the terminator.
+std::string BodyText(const char* body, int length) {
+    return std::string(body, length >= 0 ? strnlen(body, static_cast<size_t>(length)) : strlen(body));
 }
 
 // The report sent for a null body.
@@ -235,7 +243,7 @@ QORSTAT_EXPORT int WINAPI stat_http_post(const char* url, const char* body, int 
         if (!body) {
             content = FiguresForm(state);
         } else {
-            content.assign(body, length >= 0 ? static_cast<size_t>(length) : strlen(body));
+            content = BodyText(body, length);
         }
     }
     const int status = qor::HttpPost(target, content, waitAnswer != FALSE, kHttpBudgetMs);

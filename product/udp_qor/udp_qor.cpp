@@ -23,9 +23,11 @@ struct Datagram {
 
 class Sender {
 public:
+    // Beyond the bound the newest datagram is refused: those already queued
+    // are the older reports, and memory stays bounded without a network.
     bool Queue(Datagram datagram) {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (stopping_) return false;
+        if (stopping_ || queue_.size() >= static_cast<size_t>(kUdpQorMostQueued)) return false;
         queue_.push_back(std::move(datagram));
         changed_.notify_all();
         return true;
@@ -37,11 +39,17 @@ public:
         changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return queue_.empty() && !busy_; });
     }
 
+    // Once this returns nothing more leaves: it waits for a datagram being
+    // sent, and the sender looks at the flag under the same lock before each
+    // send (a name lookup that ends later finds it set).
     void RequestStop() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopping_ = true;
-        queue_.clear();
-        changed_.notify_all();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+            queue_.clear();
+            changed_.notify_all();
+        }
+        std::lock_guard<std::mutex> sending(sendMutex_);
     }
 
     // The sender thread's work.
@@ -49,7 +57,7 @@ public:
         Datagram next;
         while (Take(next)) {
             const qor::Endpoint* to = Resolve(next.host, next.port);
-            if (to && !next.bytes.empty() && !Stopping()) Send(*to, next.bytes);
+            if (to && !next.bytes.empty()) SendUnlessStopping(*to, next.bytes);
             std::lock_guard<std::mutex> lock(mutex_);
             busy_ = false;
             changed_.notify_all();
@@ -83,6 +91,12 @@ private:
         return &resolved_.emplace(key, endpoint).first->second;
     }
 
+    // The queue stays open meanwhile: only a stop waits for the send.
+    void SendUnlessStopping(const qor::Endpoint& to, const std::string& bytes) {
+        std::lock_guard<std::mutex> sending(sendMutex_);
+        if (!Stopping()) Send(to, bytes);
+    }
+
     void Send(const qor::Endpoint& to, const std::string& bytes) {
         qor::UniqueSocket& s = to.address.ss_family == AF_INET6 ? socket6_ : socket4_;
         if (!s) s.reset(::socket(to.address.ss_family, SOCK_DGRAM, IPPROTO_UDP));
@@ -92,6 +106,7 @@ private:
     }
 
     std::mutex mutex_;
+    std::mutex sendMutex_;  // held across each send; taken before mutex_
     std::condition_variable changed_;
     std::deque<Datagram> queue_;
     bool busy_ = false;

@@ -142,6 +142,73 @@ TEST(StatLibrary, HttpPostResultAndTimeBound) {
     }
 }
 
+// 1 only for a status line whose code is exactly three digits, 2xx, followed
+// by a space or the end of the line.
+TEST(StatLibrary, HttpPostSucceedsOnlyOnAThreeDigit2xxStatus) {
+    StatServer server;
+    const struct {
+        const char* statusLine;
+        int expected;
+    } cases[] = {
+        {"HTTP/1.1 200 OK", 1},       {"HTTP/1.1 204 No Content", 1}, {"HTTP/1.0 299 Fine", 1},
+        {"HTTP/1.1 200", 1},          {"HTTP/1.1 2000 OK", 0},        {"HTTP/1.1 20 OK", 0},
+        {"HTTP/1.1 20x OK", 0},       {"HTTP/1.1 200OK", 0},          {"HTTP/1.1 2000", 0},
+        {"HTTP/1.1 199 Early", 0},    {"HTTP/1.1 300 Moved", 0},      {"HTTP/1.1 +20 OK", 0},
+        {"HTTP/1.1  200 OK", 0},      {"ICY 200 OK", 0},
+    };
+    QorStat lib;
+    auto post = QOR(lib, stat_http_post);
+    for (const auto& c : cases) {
+        std::string path = "/";
+        for (const char* p = c.statusLine; *p; ++p) path += *p == ' ' ? std::string("%20") : std::string(1, *p);
+        EXPECT_EQ(post(Url(server.Port("http_status"), path).c_str(), "a=1", 3, TRUE), c.expected) << c.statusLine;
+    }
+}
+
+// Committed memory with no access right after it.
+struct GuardedPagesTraits {
+    static BYTE* Invalid() { return nullptr; }
+    static void Close(BYTE* p) { ::VirtualFree(p, 0, MEM_RELEASE); }
+};
+using GuardedPages = vek::UniqueResource<BYTE*, GuardedPagesTraits>;
+
+// The body is text: a length past its terminator is cut back to it, a
+// shorter one is kept, a negative one means up to the terminator. A body
+// that ends right before a page without access shows that nothing past the
+// terminator is read.
+TEST(StatLibrary, HttpPostBodyEndsAtItsTerminator) {
+    StatServer server;
+    GuardedPages pages(static_cast<BYTE*>(::VirtualAlloc(nullptr, 2 * 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)));
+    ASSERT_TRUE(pages.valid());
+    DWORD old = 0;
+    ASSERT_TRUE(::VirtualProtect(pages.get() + 4096, 4096, PAGE_NOACCESS, &old));
+    char* atPageEnd = reinterpret_cast<char*>(pages.get()) + 4096 - 4;
+    memcpy(atPageEnd, "b=2", 4);
+    static const char kStale[] = "a=1\0secret=2";
+    const struct {
+        const char* body;
+        int length;
+        std::string expected;
+    } cases[] = {
+        {"a=1", 3, "a=1"},
+        {"a=1&b=2", 3, "a=1"},
+        {kStale, sizeof(kStale) - 1, "a=1"},
+        {"a=1", -1, "a=1"},
+        {"", 0, ""},
+        {atPageEnd, 1 << 20, "b=2"},
+    };
+    QorStat lib;
+    auto post = QOR(lib, stat_http_post);
+    const std::string url = Url(server.Port("http_ok"), "/api/v1/feedback/add");
+    for (const auto& c : cases) {
+        const size_t mark = server.Mark();
+        EXPECT_EQ(post(url.c_str(), c.body, c.length, TRUE), 1) << c.expected;
+        const std::vector<StatRecord> records = server.WaitFor(mark, 1, 3000);
+        ASSERT_EQ(records.size(), 1u) << c.expected;
+        EXPECT_EQ(records[0].body, c.expected);
+    }
+}
+
 // A proxy gets the request in absolute form; the server's own name is not
 // looked up.
 TEST(StatLibrary, PostsThroughTheConfiguredProxy) {

@@ -43,11 +43,13 @@ public:
     const TempDir& dir() const { return dir_; }
 
     // Runs the probe; the datagrams that reached the dispatch port after it.
-    RunResult Run(const std::wstring& args, size_t expectRecords = 0) {
+    RunResult Run(const std::wstring& args, size_t expectRecords = 0,
+                  std::vector<std::pair<std::wstring, std::wstring>> env = {}) {
         const size_t mark = server_.Mark();
         RunOptions options;
         options.exe = exe_;
         options.args = args;
+        options.env = std::move(env);
         RunResult run = RunTraced(options);
         EXPECT_EQ(run.exitCode, 0u);
         // The library has sent everything when the probe ends; past the
@@ -239,6 +241,21 @@ TEST(StatModule, ShutdownIsBoundedWhenTheServerIsDead) {
         EXPECT_LT(total, 10000u) << Utf8(host);
         EXPECT_TRUE(module.Datagrams().empty());
     }
+}
+
+// A program that ends without Shutdown while a report is inside the library
+// (here the recording stand-in, whose report call takes a second): the
+// module's destruction lets the call end before the library is unloaded.
+TEST(StatModule, DestructionWaitsForTheRunningReportBeforeUnloadingTheLibrary) {
+    ModuleRun module(Libraries::None);
+    ASSERT_TRUE(::CopyFileW(BuildPath(L"vekstatrecorder.dll").c_str(), (module.dir() / L"qorstat.dll").c_str(), FALSE));
+    const std::wstring calls = module.dir() / L"calls.txt";
+    const RunResult run = module.Run(L"201 127.0.0.1 - 25104 --exit-in-call", 0,
+                                     {{L"VEK_STAT_RECORD", calls}, {L"VEK_STAT_SLOW_CALL_MS", L"1000"}});
+    const std::vector<std::string> lines = ReadLines(calls);
+    ASSERT_GE(lines.size(), 2u) << Utf8(run.Joined());
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 2, lines.end()),
+              (std::vector<std::string>{"stat_mutilaction 25104 count 1 flag 0", "unloaded"}));
 }
 
 // The installer itself: an interactive run initialises the module with its

@@ -1,11 +1,18 @@
 // A stand-in for qorstat.dll that records every call, with its arguments,
 // as a line of the file that VEK_STAT_RECORD names (nothing without it).
 // Shows what the installer itself asks of the library, and in which order.
+// With VEK_STAT_SLOW_CALL_MS set, stat_mutilaction stands for a slow call:
+// it signals the event named after the process that it has begun, takes
+// that long, and the library's unloading is recorded too, with whether a
+// call was still inside it.
 #include "stat/qorstatapi.h"
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <string>
+
+#include "utility/base/handles.h"
 
 #define RECORDER_EXPORT extern "C" __declspec(dllexport)
 
@@ -16,6 +23,22 @@ void Record(const std::string& line) {
     if (!::GetEnvironmentVariableW(L"VEK_STAT_RECORD", path, MAX_PATH)) return;
     std::unique_ptr<FILE, int (*)(FILE*)> file(::_wfopen(path, L"ab"), &std::fclose);
     if (file) std::fprintf(file.get(), "%s\n", line.c_str());
+}
+
+DWORD SlowCallMs() {
+    wchar_t value[16] = {};
+    return ::GetEnvironmentVariableW(L"VEK_STAT_SLOW_CALL_MS", value, 16) ? static_cast<DWORD>(_wtoi(value)) : 0;
+}
+
+std::atomic<int> g_callsInside{0};
+
+void SlowCall() {
+    const DWORD ms = SlowCallMs();
+    if (!ms) return;
+    const std::wstring name = L"Local\\VekStatRecorderInCall-" + std::to_wstring(::GetCurrentProcessId());
+    vek::UniqueHandle begun(::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+    ::SetEvent(begun.get());
+    ::Sleep(ms);  // the call's own duration, not a wait for anything
 }
 
 std::string Text(const char* text) { return text ? text : "(null)"; }
@@ -46,7 +69,10 @@ RECORDER_EXPORT void WINAPI stat_action(int id, unsigned char flag) { Record("st
 RECORDER_EXPORT void WINAPI stat_mutilaction(const int* ids, int count, unsigned char flag) {
     std::string line = "stat_mutilaction";
     for (int i = 0; i < count; ++i) line += N(ids[i]);
+    ++g_callsInside;
     Record(line + " count" + N(count) + " flag" + N(flag));
+    SlowCall();
+    --g_callsInside;
 }
 RECORDER_EXPORT int WINAPI stat_install(int kind) {
     Record("stat_install" + N(kind));
@@ -60,4 +86,9 @@ RECORDER_EXPORT int WINAPI stat_app_install(const char* name, int kind) {
 RECORDER_EXPORT int WINAPI stat_http_post(const char* url, const char* body, int length, BOOL wait) {
     Record("stat_http_post " + Text(url) + " " + Text(body) + N(length) + N(wait));
     return 1;
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_DETACH && SlowCallMs()) Record(g_callsInside ? "unloaded during a call" : "unloaded");
+    return TRUE;
 }

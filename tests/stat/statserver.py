@@ -6,8 +6,9 @@ request that arrives, one line each, in <dir>/records.txt:
     http <port> <arrival> <kind> <method> <path> <content-type hex> <body hex>
 
 It listens on 127.0.0.1 only: UDP 8700 (the dispatch port the installer uses)
-and one more UDP port, and three HTTP ports that answer 200, answer 500, or
-never answer. A fourth HTTP port is reserved and closed again, so that nothing
+and one more UDP port, and four HTTP ports that answer 200, answer 500, never
+answer, or answer with the status line that the request's path spells
+(percent-encoded after the leading slash). A fourth HTTP port is reserved and closed again, so that nothing
 listens there. The ports go to <dir>/ports.txt ("<name> <port>" lines), written
 last, once everything listens."""
 import http.server
@@ -17,6 +18,7 @@ import socketserver
 import sys
 import threading
 import time
+import urllib.parse
 
 DISPATCH_PORT = 8700
 lock = threading.Lock()
@@ -58,6 +60,11 @@ def http_listener(directory, kind):
             if kind == "silent":
                 time.sleep(3600)  # holds the connection, never answers
                 return
+            if kind == "status":
+                line = urllib.parse.unquote(self.path[1:]).encode("latin-1")
+                self.wfile.write(line + b"\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
+                self.close_connection = True
+                return
             status = 200 if kind == "ok" else 500
             self.send_response(status)
             self.send_header("Content-Length", "2")
@@ -95,6 +102,7 @@ def main():
         "http_ok": http_listener(directory, "ok"),
         "http_500": http_listener(directory, "500"),
         "http_silent": http_listener(directory, "silent"),
+        "http_status": http_listener(directory, "status"),
         "http_closed": closed_port(),
     }
     tmp = os.path.join(directory, "ports.tmp")

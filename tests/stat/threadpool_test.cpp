@@ -47,16 +47,18 @@ struct CountingTask final : IThreadTask {
     void Run() override { ++*runs; }
 };
 
-// Runs until the pool cancels it.
+// Runs until the pool cancels it (or gives up after a long while, which
+// the test then reports as a missing Cancel).
 struct CancellableTask final : IThreadTask {
     Gate started;
     Gate cancelled;
+    std::atomic<bool> cancelSeenInRun{false};
     std::atomic<bool> returned{false};
     void SetPool(IThreadPool*) override {}
     void Cancel() override { cancelled.Open(); }
     void Run() override {
         started.Open();
-        cancelled.WaitOpen(10s);
+        cancelSeenInRun = cancelled.WaitOpen(10s);
         std::this_thread::sleep_for(50ms);  // Stop must still wait for this
         returned = true;
     }
@@ -127,6 +129,7 @@ TEST(ThreadPool, StopCancelsTheRunningTaskWaitsForItAndDropsTheQueue) {
     std::atomic<int> runs{0}, cancels{0}, destroyed{0};
     for (int i = 0; i < 20; ++i) pool.AddTask(std::make_shared<CountingTask>(&runs, &cancels, &destroyed));
     pool.Stop();
+    EXPECT_TRUE(running->cancelSeenInRun) << "the running task was not cancelled";
     EXPECT_TRUE(running->returned);
     EXPECT_EQ(runs, 0);
     EXPECT_EQ(cancels, 0);

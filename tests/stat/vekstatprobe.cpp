@@ -1,20 +1,26 @@
 // Drives the installer's statistics module the way the installer does, from
 // a folder of the test's choice (the module loads qorstat.dll beside the
 // running program):
-//   vekstatprobe <app id> <dispatch host> <cache file name | -> [action id...] [--now]
+//   vekstatprobe <app id> <dispatch host> <cache file name | -> [action id...] [--now | --exit-in-call]
 // Reports its results as debug output: "probe init=<0|1>", "probe
 // shutdown_ms=<n>". Without --now it lets the queued reports run before the
-// shutdown.
+// shutdown. With --exit-in-call it waits until the recording stand-in
+// library signals a report call under way, then ends without Shutdown: the
+// module goes with the process's static objects.
 #include <windows.h>
 
 #include <future>
 #include <string>
 
 #include "stat/ruvostatmodule.h"
+#include "utility/base/handles.h"
 
 namespace {
 
 void Say(const std::wstring& text) { ::OutputDebugStringW(text.c_str()); }
+
+// Set by vekstatrecorder.dll when a slow report call has begun.
+std::wstring InCallEventName() { return L"Local\\VekStatRecorderInCall-" + std::to_wstring(::GetCurrentProcessId()); }
 
 }  // namespace
 
@@ -26,13 +32,17 @@ int wmain(int argc, wchar_t** argv) {
     Say(L"probe init=" + std::to_wstring(ok ? 1 : 0));
 
     bool now = false;
+    vek::UniqueHandle inCall;
     for (int i = 4; i < argc; ++i) {
         if (std::wstring(argv[i]) == L"--now") {
             now = true;
+        } else if (std::wstring(argv[i]) == L"--exit-in-call") {
+            inCall.reset(::CreateEventW(nullptr, TRUE, FALSE, InCallEventName().c_str()));
         } else {
             stat->ReportAction(static_cast<int32_t>(_wtoi(argv[i])), 0);
         }
     }
+    if (inCall) return ::WaitForSingleObject(inCall.get(), 10000) == WAIT_OBJECT_0 ? 0 : 3;
     if (!now) {
         std::promise<void> drained;
         stat->AddTask([&drained] { drained.set_value(); });
