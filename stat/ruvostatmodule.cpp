@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "utility/base/dllsearch.h"
 #include "utility/base/paths.h"
 #include "utility/base/textconv.h"
 #include "utility/base/versioninfo.h"
@@ -80,7 +81,8 @@ void RuvoStatModule::Shutdown() {
 }
 
 bool RuvoStatModule::LoadLibrary() {
-    library_.reset(::LoadLibraryW((vek::ModuleFolder(nullptr) + kLibraryName).c_str()));
+    // Its own imports come from its folder and the system folder only.
+    library_.reset(vek::LoadLibraryBeside(vek::ModuleFolder(nullptr) + kLibraryName));
     return library_.valid();
 }
 

@@ -1,6 +1,7 @@
 #include "dllmanager.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 #include <lua/lauxlib.h>
 
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "utility/base/dllsearch.h"
 #include "utility/base/textconv.h"
 #include "utility/vekscriptengine/scriptargs.h"
 #include "utility/base/trace.h"
@@ -29,9 +31,14 @@ void PushLibrary(lua_State* L, HMODULE module) {
 }
 
 // The library named by the value at `index` (a text, or a number read as
-// its text); the value itself stays as it is.
+// its text); the value itself stays as it is. A bare name is looked for in
+// the system folder only (the process's search); a library given by full
+// path finds its own imports beside it.
 HMODULE LoadNamed(lua_State* L, int index) {
-    return index >= 1 ? ::LoadLibraryW(vek::ArgText(L, index).c_str()) : nullptr;
+    if (index < 1) return nullptr;
+    const std::wstring name = vek::ArgText(L, index);
+    if (!name.empty() && !::PathIsRelativeW(name.c_str())) return vek::LoadLibraryBeside(name);
+    return ::LoadLibraryW(name.c_str());
 }
 
 // --- results ----------------------------------------------------------------
