@@ -114,7 +114,7 @@ private:
             ::CreateDirectoryW(path.c_str(), nullptr);
             return Step::Next;
         }
-        return WriteFile(index, path, block_ + offset, size);
+        return WriteEntry(index, path, block_ + offset, size);
     }
 
     Step End(ExtractResult result) {
@@ -142,7 +142,7 @@ private:
 
     static Step After(Answer answer) { return answer == Answer::Skip ? Step::Next : Step::End; }
 
-    Step WriteFile(UInt32 index, const std::wstring& path, const Byte* data, size_t size) {
+    Step WriteEntry(UInt32 index, const std::wstring& path, const Byte* data, size_t size) {
         ReplacingFile file(path);
         const Answer created = TryOrAsk(path, [&] { return file.Create(); });
         if (created != Answer::Done) return After(created);
