@@ -10,7 +10,12 @@ OUT_DIR/manifest.txt  "d<TAB>path" / "f<TAB>path" for everything in it
 OUT_DIR/<name>.7z   the tree packed with each method below
 OUT_DIR/order-<name>.txt  the files of an archive in archive order
 OUT_DIR/evil-*.7z   archives whose entry names leave the destination
-OUT_DIR/broken-*.7z damaged archives
+OUT_DIR/renamed-*.7z archives whose entry names Windows would change or
+                    open as a device
+OUT_DIR/linked.7z   entries below a folder "linked" (made a link by the tests)
+                    and a file "filelink.txt", beside AA_first.txt
+OUT_DIR/broken-*.7z damaged archives; broken-entry.7z is two.7z with the
+                    data of AA_first.txt spoilt
 """
 import os
 import random
@@ -109,6 +114,28 @@ rename_entry(two, "AA_first.txt", "..\\first.txt", os.path.join(out, "evil-paren
 rename_entry(two, "AA_first.txt", "/tmp_first.t", os.path.join(out, "evil-root.7z"))
 rename_entry(two, "AA_first.txt", "C:_first.txt", os.path.join(out, "evil-drive.7z"))
 rename_entry(two, "AA_first.txt", "a/../../f.tx", os.path.join(out, "evil-inner.7z"))
+# Stored names of the same length as AA_first.txt.
+renamed = {
+    "dot": "AA_first.tx.",      # written as AA_first.tx
+    "space": "AA_first.tx ",
+    "dotdir": "dir./first.t",   # the folder would be dir
+    "spacedir": "dir /first.t",
+    "nul": "nul.AA_first",      # a device, whatever the extension
+    "con": "CON/AA_first",
+    "com": "com1.tar.gzz",
+    "lpt": "Lpt9.first.t",
+    "aux": "aUx .first.t",
+    "empty": "AA//first.tx",
+}
+for label, name in renamed.items():
+    rename_entry(two, "AA_first.txt", name, os.path.join(out, "renamed-%s.7z" % label))
+
+linked = os.path.join(out, "linked")
+for rel in ("linked/inner.txt", "linked/deeper/x.txt", "filelink.txt", "AA_first.txt"):
+    os.makedirs(os.path.dirname(os.path.join(linked, rel)), exist_ok=True)
+    with open(os.path.join(linked, rel), "wb") as f:
+        f.write(b"new " + rel.encode() + b"\n")
+pack("linked", ["-m0=copy"], linked, ["AA_first.txt", "filelink.txt", "linked"])
 
 good = open(os.path.join(out, "lzma2.7z"), "rb").read()
 open(os.path.join(out, "broken-truncated.7z"), "wb").write(good[:len(good) // 2])
@@ -116,6 +143,11 @@ open(os.path.join(out, "broken-garbage.7z"), "wb").write(bytes(rng.getrandbits(8
 flipped = bytearray(good)
 flipped[len(flipped) // 3] ^= 0xFF
 open(os.path.join(out, "broken-crc.7z"), "wb").write(flipped)
+# two.7z keeps its data right after the 32-byte signature header, AA_first.txt
+# first; its CRC no longer matches.
+spoilt = bytearray(open(two, "rb").read())
+spoilt[32] ^= 0xFF
+open(os.path.join(out, "broken-entry.7z"), "wb").write(spoilt)
 # An archive with no entries: a signature header that announces nothing.
 tail = bytes(20)
 open(os.path.join(out, "empty.7z"), "wb").write(b"7z\xbc\xaf\x27\x1c\x00\x04" + struct.pack("<I", zlib.crc32(tail)) + tail)

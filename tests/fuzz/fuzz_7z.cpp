@@ -13,7 +13,7 @@ extern "C" {
 #include <7z/7zCrc.h>
 }
 
-#include "utility/vekscriptengine/archive/memoryinstream.h"
+#include "utility/base/archive/memoryinstream.h"
 
 namespace {
 

@@ -54,6 +54,10 @@ TEST(ArchiveFunctions, ExtractionMethodsResourcesAndBadArchives) {
     EXPECT_TRUE(run.HasTrace(L"xm UnCompress successful.\r\n"));
     EXPECT_TRUE(run.HasTrace(L"xm Fun:Lua_UnCompress7z, Description: UnCompress failed.!\r\n"));
     EXPECT_TRUE(run.HasTrace(L"xm Fun:Lua_ExtractResource ,LoadResource failed!\r\n"));
+    EXPECT_TRUE(run.HasTrace(
+        L"xm Fun:Lua_UnCompress7z, Description:entry ..\\first.txt leaves the destination, refused!\r\n"));
+    EXPECT_TRUE(run.HasTrace(
+        L"xm Fun:Lua_UnCompress7z, Description:entry nul.AA_first is a name Windows would change, refused!\r\n"));
 }
 
 TEST(ScriptModules, RequireNeverLoadsAFile) {

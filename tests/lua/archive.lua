@@ -87,6 +87,18 @@ end
 check("nothing written beside the destination", Lua_PathFileExists(base .. "\\out" .. (n - 3) .. "\\first.txt"), false)
 check("nothing written at the root", Lua_PathFileExists("C:\\tmp_first.t"), false)
 
+-- names Windows would change or open as a device: refused, the rest still
+-- extracted, nothing written under the changed name (a device shows nothing)
+for _, case in ipairs({{"dot", "AA_first.tx"}, {"space", "AA_first.tx"}, {"dotdir", "dir"}, {"spacedir", "dir"},
+                       {"empty", "AA"}, {"nul"}, {"con"}, {"com"}, {"lpt"}, {"aux"}}) do
+    local folder = freshFolder()
+    check(case[1] .. " fails", Lua_UnCompress7z(archives .. "\\renamed-" .. case[1] .. ".7z", folder, true), false)
+    check(case[1] .. ": other entries extracted", Lua_PathFileExists(folder .. "\\ZZ_last.txt"), true)
+    if case[2] then
+        check(case[1] .. ": nothing under the changed name", Lua_PathFileExists(folder .. "\\" .. case[2]), false)
+    end
+end
+
 -- single resources
 local file = base .. "\\payload.7z"
 check("ExtractResource of the payload", Lua_ExtractResource("_7Z", "APP.7Z", file), true)
