@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shlwapi.h>
 
-#include "utility/base/handles.h"
+#include "utility/base/folderwalk.h"
 #include "utility/base/textconv.h"
 #include "utility/base/vekprocesstoolhelp.h"
 #include "utility/vekscriptengine/vekscriptengine.h"
@@ -13,26 +13,8 @@
 namespace {
 constexpr UINT kToolExitCode = 10000;
 
-// The entries of `folder` except "." and "..", in the order the search gives.
-std::vector<WIN32_FIND_DATAW> ListEntries(const std::wstring& folder) {
-    std::vector<WIN32_FIND_DATAW> entries;
-    WIN32_FIND_DATAW entry;
-    std::wstring pattern = folder;
-    if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
-    vek::UniqueFind search(::FindFirstFileW((pattern + L"*.*").c_str(), &entry));
-    if (!search) return entries;
-    do {
-        if (wcscmp(entry.cFileName, L".") != 0 && wcscmp(entry.cFileName, L"..") != 0) entries.push_back(entry);
-    } while (::FindNextFileW(search.get(), &entry));
-    return entries;
-}
-
-bool IsFolder(const WIN32_FIND_DATAW& entry) {
-    return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 bool IsExecutable(const WIN32_FIND_DATAW& entry) {
-    return !IsFolder(entry) && wcscmp(::PathFindExtensionW(entry.cFileName), L".exe") == 0;
+    return !vek::IsFolderEntry(entry) && wcscmp(::PathFindExtensionW(entry.cFileName), L".exe") == 0;
 }
 }  // namespace
 
@@ -59,11 +41,11 @@ void CInstallMgr::KillAllToolProcess() {
     const std::wstring installPath = VekScriptEngine::GetInstance().Get(globals::kDefaultInstallPath);
     const std::wstring tools = installPath + L"\\Tools\\";
     VEK_LOG_INFO("strAppPath:" + vek::WideToUtf8(tools));
-    for (const WIN32_FIND_DATAW& tool : ListEntries(tools)) {
-        if (!IsFolder(tool)) continue;
+    for (const WIN32_FIND_DATAW& tool : vek::FolderEntries(tools)) {
+        if (!vek::IsFolderEntry(tool)) continue;
         const std::wstring subfolder = tools + tool.cFileName;
         VEK_LOG_INFO(vek::WideToSystemAnsi(subfolder));
-        for (const WIN32_FIND_DATAW& file : ListEntries(subfolder)) {
+        for (const WIN32_FIND_DATAW& file : vek::FolderEntries(subfolder)) {
             if (!IsExecutable(file)) continue;
             VEK_LOG_INFO("2:----" + vek::WideToSystemAnsi(file.cFileName));
             KillProcessesByName({file.cFileName});

@@ -85,7 +85,9 @@ TEST(Planting, LibrariesBesideTheInstallerAreNeverLoaded) {
         const std::vector<std::string> records = probe.Records();
         ASSERT_FALSE(records.empty()) << "the installer did not get to its first event";
         EXPECT_EQ(records.front(), "VekSE_BeforeInit");
-        if (args[0]) EXPECT_EQ(records.back(), "VekSE_AfterComplete");
+        if (args[0]) {
+            EXPECT_EQ(records.back(), "VekSE_AfterComplete");
+        }
         for (const std::wstring& marker : Markers(probe.dir().path())) ADD_FAILURE() << "loaded: " << Utf8(marker);
     }
 }

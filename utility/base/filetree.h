@@ -18,6 +18,8 @@ using DeleteFailure = std::function<void(const std::wstring& path, DWORD error)>
 // deleted) are not reported. When the process's current folder is `folder`,
 // it moves to the parent first. A search pattern of kPathUnits or more ends
 // the operation for that folder, with a trace, before anything is deleted.
+// Junctions and symbolic links are never followed: a link is removed as
+// itself (the top folder too), and what it points at stays.
 void DeleteFolderTree(const std::wstring& folder, const wchar_t* traceName, const DeleteFailure& onFailure);
 
 // The recursive deletions of the scripts: every file, then the folders; the

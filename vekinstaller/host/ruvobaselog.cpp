@@ -10,7 +10,8 @@
 #include <spdlog/sinks/daily_file_sink.h>
 #include <spdlog/spdlog.h>
 
-#include "utility/base/handles.h"
+#include "utility/base/folderwalk.h"
+#include "utility/base/paths.h"
 #include "utility/base/textconv.h"
 
 CRuvoBaseLog& CRuvoBaseLog::GetInstance() {
@@ -61,17 +62,13 @@ void CleanOldLogs(const std::string& folder, const std::string& loggerName) {
     snprintf(today, sizeof today, "%s_%d-%02d-%02d.log", loggerName.c_str(), now.wYear, now.wMonth,
              now.wDay);
 
-    WIN32_FIND_DATAA entry;
-    vek::UniqueFind search(::FindFirstFileA((folder + "\\*.*").c_str(), &entry));
-    if (!search) {
-        printf("搜索失败!");
-        return;
-    }
-    do {
-        const std::string name = entry.cFileName;
-        if (name == "." || name == ".." || name == today) continue;
-        if (name.substr(0, name.find('_')) == loggerName) {
-            ::DeleteFileA((folder + "\\" + name).c_str());  // a failure is of no concern
-        }
-    } while (::FindNextFileA(search.get(), &entry));
+    const std::wstring wideFolder = vek::ThreadAnsiToWide(folder);
+    const std::wstring wideToday = vek::ThreadAnsiToWide(today);
+    const std::wstring wideName = vek::ThreadAnsiToWide(loggerName);
+    const bool searched = vek::ForEachEntry(wideFolder, [&](const WIN32_FIND_DATAW& entry) {
+        const std::wstring name = entry.cFileName;
+        if (name == wideToday || name.substr(0, name.find(L'_')) != wideName) return;
+        ::DeleteFileW(vek::JoinPath(wideFolder, name).c_str());  // a failure is of no concern
+    });
+    if (!searched) printf("搜索失败!");
 }
