@@ -2,6 +2,8 @@
 // mode, the silent stages and the listener notification.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "tests/support/listener.h"
 #include "tests/support/probe.h"
 #include "tests/support/system.h"
@@ -132,7 +134,11 @@ TEST(Listener, AHungListenerDoesNotHangTheInstaller) {
     vek::UniqueHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     // The listener's thread stops answering inside the handler until the
     // installer has ended (or the test gives up on it).
-    ListenerWindow listener(3014, [&] { ::WaitForSingleObject(release.get(), 120000); });
+    std::atomic<bool> handling{false};
+    ListenerWindow listener(3014, [&] {
+        handling = true;
+        ::WaitForSingleObject(release.get(), 120000);
+    });
     const std::wstring handle = std::to_wstring(reinterpret_cast<ULONG_PTR>(listener.window()));
     Probe probe;
     const RunResult run = probe.Args(L"/InstallSlience true /InstallListenWnd " + handle).Timeout(90000).Run();
@@ -140,7 +146,7 @@ TEST(Listener, AHungListenerDoesNotHangTheInstaller) {
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(probe.Records(), kAllEvents);
-    EXPECT_EQ(listener.Received().size(), 1u);
+    EXPECT_TRUE(handling) << "the message reached the listener";
 }
 
 TEST(Chunks, FailuresEndTheRunBeforeAnyEvent) {
