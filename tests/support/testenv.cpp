@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "utility/base/handles.h"
+#include "utility/base/paths.h"
 #include "utility/base/textconv.h"
 
 namespace vektest {
@@ -24,13 +25,7 @@ std::wstring BuildPath(const std::wstring& relative) { return TestBinDir() + L"\
 
 std::wstring ProductPath(const std::wstring& name) { return TestBinDir() + L"\\..\\product\\" + name; }
 
-std::wstring TempFolder() {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    std::wstring path = temp;
-    if (path.empty() || path.back() != L'\\') path += L'\\';
-    return path;
-}
+std::wstring TempFolder() { return vek::TempFolder(); }
 
 TempDir::TempDir() {
     static std::atomic<int> counter{0};

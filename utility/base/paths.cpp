@@ -53,6 +53,14 @@ std::wstring FolderFrom(UINT (WINAPI* query)(LPWSTR, UINT)) {
 
 }  // namespace
 
+std::wstring TempFolder() {
+    wchar_t temp[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH + 1, temp);
+    std::wstring path = temp;
+    if (path.empty() || path.back() != L'\\') path += L'\\';
+    return path;
+}
+
 std::wstring SystemFolder() { return FolderFrom(::GetSystemDirectoryW); }
 
 std::wstring WindowsFolder() { return FolderFrom(::GetSystemWindowsDirectoryW); }

@@ -31,6 +31,9 @@ std::wstring ModuleFolder(HMODULE module);
 std::wstring SystemFolder();
 std::wstring WindowsFolder();
 
+// The temporary folder (GetTempPathW) with a trailing backslash.
+std::wstring TempFolder();
+
 // `folder` and `name` joined with exactly one backslash.
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
 

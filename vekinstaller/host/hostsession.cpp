@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "utility/base/dllsearch.h"
+#include "utility/base/paths.h"
 #include "utility/base/textconv.h"
 #include "utility/base/trace.h"
 #include "utility/vekscriptengine/scriptlog.h"
@@ -23,21 +24,13 @@ struct RestrictDllSearchFirst {
 
 std::atomic<CHostSession*> g_session{nullptr};
 
-std::wstring TempFolder() {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    std::wstring path = temp;
-    if (path.empty() || path.back() != L'\\') path += L'\\';
-    return path;
-}
-
 void LogToDiagnosticLog(const char* file, const char* function, int line, std::string_view message) {
     CRuvoBaseLog::GetInstance().Info(file, function, line, message);
 }
 
 }  // namespace
 
-CHostSession::CHostSession(const wchar_t* logName) : logBasePath_(TempFolder() + logName) {
+CHostSession::CHostSession(const wchar_t* logName) : logBasePath_(vek::TempFolder() + logName) {
     ::DeleteFileW(logBasePath_.c_str());
     CRuvoBaseLog::GetInstance().InitLogger(vek::WideToThreadAnsi(logBasePath_));
     vek::SetScriptLogSink(LogToDiagnosticLog);
