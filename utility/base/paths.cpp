@@ -70,6 +70,15 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
     return folder.back() == L'\\' ? folder + name : folder + L'\\' + name;
 }
 
+std::wstring ParentFolder(const std::wstring& path) {
+    wchar_t folder[kPathUnits] = {};
+    lstrcpynW(folder, path.c_str(), static_cast<int>(kPathUnits));
+    ::PathRemoveFileSpecW(folder);
+    return folder;
+}
+
+bool IsUrl(const std::wstring& text) { return ::PathIsURLW(text.c_str()) != FALSE; }
+
 namespace {
 
 template <typename Fn>

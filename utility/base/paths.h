@@ -37,6 +37,13 @@ std::wstring TempFolder();
 // `folder` and `name` joined with exactly one backslash.
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
 
+// The path with its last component cut (PathRemoveFileSpecW), within
+// kPathUnits.
+std::wstring ParentFolder(const std::wstring& path);
+
+// A URL as the shell sees one (PathIsURLW).
+bool IsUrl(const std::wstring& text);
+
 // Shell functions that are reached by ordinal (SHCreateDirectory 165,
 // PathYetAnotherMakeUniqueName 75); looked up once.
 int ShellCreateDirectory(const std::wstring& path);

@@ -3,6 +3,10 @@
 #include <cwchar>
 #include <map>
 
+#include "utility/base/paths.h"
+#include "utility/base/pathtrace.h"
+#include "utility/base/trace.h"
+
 namespace vek {
 
 namespace {
@@ -100,6 +104,73 @@ std::vector<BYTE> HexToBytes(const std::wstring& text) {
         bytes[i / 2] = static_cast<BYTE>(value & 0xFF);
     }
     return bytes;
+}
+
+std::optional<RegValue> ReadRegValue(HKEY root, const std::wstring& subkey, const std::wstring& name) {
+    UniqueKey key;
+    if (OpenKey(root, subkey, key) != ERROR_SUCCESS) return std::nullopt;
+    return QueryValue(key.get(), name);
+}
+
+namespace {
+
+LSTATUS SetValue(HKEY key, const std::wstring& name, DWORD type, const void* data, size_t size) {
+    return ::RegSetValueExW(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size));
+}
+
+LSTATUS SetText(HKEY key, const std::wstring& name, DWORD type, const std::wstring& text) {
+    return SetValue(key, name, type, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+}
+
+LSTATUS SetData(HKEY key, const RegWrite& write) {
+    switch (write.type) {
+        case REG_SZ: {
+            std::wstring text;
+            if (!ExpandPathTraced(write.text, write.caller, text)) return ERROR_INSUFFICIENT_BUFFER;
+            return SetText(key, write.name, REG_SZ, text);
+        }
+        case REG_EXPAND_SZ: return SetText(key, write.name, REG_EXPAND_SZ, write.text);
+        case REG_DWORD: return SetValue(key, write.name, REG_DWORD, &write.number, sizeof write.number);
+        case REG_BINARY: {
+            const std::vector<BYTE> bytes = HexToBytes(write.text);
+            return SetValue(key, write.name, REG_BINARY, bytes.data(), bytes.size());
+        }
+        default: return ERROR_SUCCESS;
+    }
+}
+
+}  // namespace
+
+Status WriteRegValue(const RegWrite& write) {
+    UniqueKey key;
+    const LSTATUS created = CreateKey(write.root, write.subkey, key);
+    if (created != ERROR_SUCCESS) return Status::FromCode(created);
+    if (!write.overwrite && ValueExists(key.get(), write.name)) return Status::Success();
+    return Status::FromCode(SetData(key.get(), write));
+}
+
+Status DeleteRegValue(const std::wstring& rootName, const std::wstring& subkey, const std::wstring& name) {
+    UniqueKey key;
+    const LSTATUS opened = OpenKey(RootKey(rootName), subkey, key);
+    if (opened == ERROR_FILE_NOT_FOUND) return Status::Gone(opened);
+    if (opened != ERROR_SUCCESS) return Status::FromCode(opened);
+    const LSTATUS deleted = ::RegDeleteValueW(key.get(), name.c_str());
+    Trace(L"Delete Value %s, %s, %s", rootName.c_str(), subkey.c_str(), name.c_str());
+    return deleted == ERROR_FILE_NOT_FOUND ? Status::Gone(deleted) : Status::FromCode(deleted);
+}
+
+Status DeleteRegTree(const std::wstring& rootName, const std::wstring& subkey) {
+    UniqueKey root;
+    const LSTATUS opened = OpenKey(RootKey(rootName), L"", root);
+    if (opened != ERROR_SUCCESS) {
+        Trace(L"OpenKey %s failed, errcode: %ld\r\n", rootName.c_str(), static_cast<long>(opened));
+        return Status::FromCode(opened);
+    }
+    const LSTATUS deleted = DeleteKeyTree(root.get(), subkey);
+    if (deleted != ERROR_SUCCESS) {
+        Trace(L"DeleteSubKey %s failed, errcode: %ld", subkey.c_str(), static_cast<long>(deleted));
+    }
+    return deleted == ERROR_FILE_NOT_FOUND ? Status::Gone(deleted) : Status::FromCode(deleted);
 }
 
 }  // namespace vek

@@ -1,10 +1,15 @@
 #include "shell.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 #include <shlwapi.h>
+
+#include <optional>
 
 #include "utility/base/handles.h"
 #include "utility/base/paths.h"
+#include "utility/base/pathtrace.h"
+#include "utility/base/trace.h"
 
 namespace vek {
 
@@ -98,6 +103,95 @@ bool ShellOpen(const std::wstring& verb, const std::wstring& file, const std::ws
     const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, verb.c_str(), file.c_str(),
                                                                   parameters.c_str(), folder.c_str(), SW_SHOWNORMAL));
     return result > 32;
+}
+
+bool ShellStartProgram(const std::wstring& file, const std::wstring& parameters) {
+    bool isSystem = false;
+    const std::wstring program = ResolveSystemProgram(file, &isSystem);
+    return ShellStartHidden(L"open", program, parameters, isSystem ? SystemFolder() : std::wstring(), 0);
+}
+
+namespace {
+
+bool IsUnpinVerb(const std::wstring& verb) {
+    return _wcsicmp(verb.c_str(), L"Startunpin") == 0 || _wcsicmp(verb.c_str(), L"Taskbarunpin") == 0;
+}
+
+bool IsPinVerb(const std::wstring& verb) {
+    return IsUnpinVerb(verb) || _wcsicmp(verb.c_str(), L"Startpin") == 0 ||
+           _wcsicmp(verb.c_str(), L"Taskbarpin") == 0;
+}
+
+bool StartAndWait(const std::wstring& file, const std::wstring& parameters, const std::wstring& folder,
+                  const wchar_t* caller) {
+    bool ended = true;
+    const bool started = ShellStartHidden(nullptr, file, parameters, folder, kRunWaitMs, &ended);
+    if (!ended) {
+        Trace(L"Fun:%s, Description:%s still runs after %d s, not waited for any longer!\r\n", caller, file.c_str(),
+              static_cast<int>(kRunWaitMs / 1000));
+    }
+    return started;
+}
+
+// The file of a run that is not a URL: expanded, a bare system program name
+// resolved. When it cannot run, the result of the whole call (traced).
+std::optional<bool> PrepareLocal(const ProgramRun& run, const wchar_t* caller, std::wstring& file) {
+    std::wstring expanded;
+    if (!ExpandPathTraced(run.file, caller, expanded)) return false;
+    file = ResolveSystemProgram(expanded);
+    if (PathExists(file)) return std::nullopt;
+    if (IsUnpinVerb(run.verb)) return true;  // nothing to unpin
+    TraceMissingPath(caller, file);
+    return false;
+}
+
+}  // namespace
+
+bool RunProgram(const ProgramRun& run, const wchar_t* caller) {
+    std::wstring file = run.file, parameters, folder;
+    if (!IsUrl(run.file)) {
+        if (const auto refused = PrepareLocal(run, caller, file)) return *refused;
+        parameters = run.parameters;
+        folder = ParentFolder(file);
+    }
+    if (run.throughExplorer) return LaunchViaExplorer(file, parameters) > 31;
+    if (run.wait) return StartAndWait(file, parameters, folder, caller);
+    return ShellOpen(run.verb, file, parameters, folder) || IsPinVerb(run.verb);
+}
+
+bool CallRegistrationEntry(const std::wstring& path, bool registering, const wchar_t* caller) {
+    OleScope ole;
+    UniqueModule library(::LoadLibraryW(path.c_str()));
+    if (!library) {
+        Trace(L"Fun:%s, Description: LoadLibrary %s Failed!\r\n", caller, path.c_str());
+        TraceError(L"");
+        return false;
+    }
+    using Entry = HRESULT(STDAPICALLTYPE*)();
+    const char* name = registering ? "DllRegisterServer" : "DllUnregisterServer";
+    auto entry = reinterpret_cast<Entry>(::GetProcAddress(library.get(), name));
+    return entry && SUCCEEDED(entry());
+}
+
+bool StartRegistrationTool(const std::wstring& options, const std::wstring& path) {
+    OleScope ole;
+    const bool started = StartSystemProgram(L"regsvr32.exe", options + L" \"" + path + L"\"", SW_HIDE);
+    if (!started) Trace(L"reg failed!!! %d", static_cast<int>(::GetLastError()));
+    return started;
+}
+
+bool SpecialFolderToEnvironment(const std::wstring& name, int csidl) {
+    wchar_t folder[kPathUnits] = {};
+    if (!::SHGetSpecialFolderPathW(nullptr, folder, csidl, FALSE)) {
+        Trace(L"SHGetSpecialFolderPathW csidl=%d failed!\r\n", csidl);
+        TraceError(L"");
+        return false;
+    }
+    if (!::SetEnvironmentVariableW(name.c_str(), folder)) {
+        TraceError(L"SetEnvironmentVariableW failed!");
+        return false;
+    }
+    return true;
 }
 
 }  // namespace vek

@@ -1,5 +1,6 @@
 #include "vekprocesstoolhelp.h"
 
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include "utility/base/privileges.h"
@@ -98,6 +99,34 @@ bool KillProcessById(DWORD pid) {
         ::TerminateProcess(process.get(), 0);
     }
     return ::WaitForSingleObject(process.get(), kCloseWaitMs) == WAIT_OBJECT_0;
+}
+
+std::vector<DWORD> ProcessIdsByName(const std::wstring& name) {
+    return ProcessToolHelp().FindProcessIdsByName(name);
+}
+
+bool EndProcess(const ProcessTarget& target, const std::optional<WindowMessage>& message) {
+    if (message) {
+        HWND window = ::FindWindowW(message->className.c_str(), nullptr);
+        if (window) ::PostMessageW(window, message->message, message->wParam, message->lParam);
+    }
+    const long long pid = target.byId ? target.id : ProcessToolHelp().FindProcessIdByName(target.name);
+    if (pid == -1) return true;
+    return KillProcessById(static_cast<DWORD>(pid));
+}
+
+std::optional<std::wstring> ProcessImagePath(DWORD pid) {
+    std::wstring path;
+    {
+        UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
+        if (!process) return std::nullopt;
+        wchar_t image[MAX_PATH] = {};
+        const DWORD length = ::GetProcessImageFileNameW(process.get(), image, MAX_PATH);
+        if (length == 0) return std::nullopt;
+        path.assign(image, length);
+    }
+    if (!ProcessToolHelp().DevicePathToDosPath(path)) return std::nullopt;
+    return path;
 }
 
 }  // namespace vek

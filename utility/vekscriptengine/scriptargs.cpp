@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "utility/base/paths.h"
+#include "utility/base/pathtrace.h"
 #include "utility/base/textconv.h"
 #include "utility/base/trace.h"
 
@@ -62,15 +63,7 @@ void PushString(lua_State* L, const std::wstring& text) {
 namespace vek {
 
 bool ArgExpandedPath(lua_State* L, int index, const wchar_t* function, std::wstring& path) {
-    const std::wstring raw = index >= 1 ? ArgText(L, index) : std::wstring();
-    if (ExpandPath(raw, path)) return true;
-    Trace(L"Fun:%s, Description:%s expands beyond %d characters!\r\n", function, raw.c_str(),
-          static_cast<int>(kPathUnits - 1));
-    return false;
-}
-
-void TraceMissingPath(const wchar_t* function, const std::wstring& path) {
-    Trace(L"Fun:%s, Description:%s it's not exists!\r\n", function, path.c_str());
+    return ExpandPathTraced(index >= 1 ? ArgText(L, index) : std::wstring(), function, path);
 }
 
 bool ArgExistingPath(lua_State* L, int index, const wchar_t* function, std::wstring& path) {

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "utility/base/pathtrace.h"  // TraceMissingPath
+
 namespace vek {
 
 // Strings and numbers give their text; anything else reads as empty.
@@ -23,9 +25,6 @@ bool ArgBool(lua_State* L, int index);
 // Argument `index` as text with environment variables expanded into at most
 // 260 units. False, with a trace naming `function`, when it does not fit.
 bool ArgExpandedPath(lua_State* L, int index, const wchar_t* function, std::wstring& path);
-
-// The trace of a host function for a path that does not exist.
-void TraceMissingPath(const wchar_t* function, const std::wstring& path);
 
 // ArgExpandedPath for a path that must exist: false, traced, when it does not.
 bool ArgExistingPath(lua_State* L, int index, const wchar_t* function, std::wstring& path);

@@ -1,97 +1,40 @@
 // File-system host functions: folders, copies, moves, deletions and path
 // queries. Paths marked "expanded" go through the environment expansion
 // into 260 units; a path that does not fit fails the call with a trace.
-#include <windows.h>
-#include <shellapi.h>
-#include <shlobj.h>
-#include <shlwapi.h>
-
-#include "utility/base/filetree.h"
+#include "utility/base/fileops.h"
 #include "utility/base/paths.h"
 #include "utility/base/trace.h"
 #include "utility/vekscriptengine/hostlib/hostfunctions.h"
 #include "utility/vekscriptengine/luacallbackref.h"
 #include "utility/vekscriptengine/scriptargs.h"
 
-using vek::Trace;
-
 namespace {
 
-constexpr FILEOP_FLAGS kCopyFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR;  // 0x214
-constexpr FILEOP_FLAGS kQuietFlags = kCopyFlags | FOF_NOERRORUI;                           // 0x614
-constexpr FILEOP_FLAGS kDeleteFlags = FOF_SILENT | FOF_NOCONFIRMATION;                    // 0x14
+using PathPair = vek::Status (*)(const std::wstring&, const std::wstring&);
 
-int ShellOperation(UINT operation, const std::wstring& from, const std::wstring& to, FILEOP_FLAGS flags) {
-    const std::wstring source = vek::DoubleTerminated(from);
-    const std::wstring target = vek::DoubleTerminated(to);
-    SHFILEOPSTRUCTW op = {};
-    op.wFunc = operation;
-    op.pFrom = source.c_str();
-    op.pTo = to.empty() && operation == FO_DELETE ? nullptr : target.c_str();
-    op.fFlags = flags;
-    return ::SHFileOperationW(&op);
-}
-
-// Lua_CopyFile and Lua_MoveFile.
-int Transfer(lua_State* L, const wchar_t* function, UINT operation, FILEOP_FLAGS flags, const wchar_t* verb) {
+// Lua_CopyFile, Lua_MoveFile and Lua_RenameFile: an existing source, a target.
+int SourceAndTarget(lua_State* L, const wchar_t* function, PathPair operation) {
     std::wstring from, to;
     if (!vek::ArgExistingPath(L, 1, function, from)) return vek::PushBool(L, false);
     if (!vek::ArgExpandedPath(L, 2, function, to)) return vek::PushBool(L, false);
-    const int result = ShellOperation(operation, from, to, flags);
-    if (result == 0) {
-        Trace(L"%s %s to %s !", verb, from.c_str(), to.c_str());
-        return vek::PushBool(L, true);
-    }
-    Trace(L"%s %s to %s failed!", verb, from.c_str(), to.c_str());
-    Trace(L"SHFileOperation error code : %#x\r\n", result);
-    return vek::PushBool(L, false);
+    return vek::PushBool(L, operation(from, to).ok);
 }
 
-bool DeleteWithRetryBox(const std::wstring& path) {
-    if (!vek::PathExists(path)) return true;
-    const int result = ShellOperation(FO_DELETE, path, L"", kDeleteFlags);
-    if (result == 0) return true;
-    wchar_t text[1024];
-    _snwprintf(text, std::size(text) - 1, L"无法删除\"%s\"，可能是被占用，请关闭占用程序后点击重试或者点击忽略在卸载完成之后手动删除！",
-               path.c_str());
-    text[std::size(text) - 1] = L'\0';
-    switch (::MessageBoxW(nullptr, text, L"提示", MB_ICONQUESTION | MB_ABORTRETRYIGNORE)) {
-        case IDABORT:
-            ::ExitProcess(0);
-        case IDRETRY:
-            DeleteWithRetryBox(path);
-            return true;
-        case IDIGNORE:
-            Trace(L"Delete %s failed!\r\n", path.c_str());
-            Trace(L"SHFileOperation error code : %#x\r\n", result);
-            return true;
-        default:
-            Trace(L"Delete %s failed!\r\n", path.c_str());
-            Trace(L"SHFileOperation error code : %#x\r\n", result);
-            return false;
-    }
-}
-
-// Lua_DelFileRecursive and Lua_DelFileRecursiveEx.
-int DeleteRecursive(lua_State* L, const wchar_t* function, LuaCallbackRef* onFailure) {
-    Trace(L"%s", function);
+// Lua_DelFileRecursive and Lua_DelFileRecursiveEx: true when there was
+// nothing to delete, no result otherwise.
+int DeleteRecursive(lua_State* L, const wchar_t* function, const vek::DeleteFailure* onFailure) {
+    vek::Trace(L"%s", function);
     std::wstring path;
     if (!vek::ArgExpandedPath(L, 1, function, path)) return 0;
-    if (!vek::PathExists(path)) return vek::PushBool(L, true);
-    if (vek::IsFolder(path)) {
-        Trace(L"PathIsDirectoryW");
-        if (onFailure) {
-            vek::DeleteDirectoriesEx(path, [onFailure](const std::wstring& file, DWORD error) {
-                onFailure->OnError(file, error);
-            });
-        } else {
-            vek::DeleteDirectories(path);
-        }
-    } else {
-        Trace(L"Path is file!");
-        if (!::DeleteFileW(path.c_str()) && onFailure) onFailure->OnError(path, ::GetLastError());
-    }
-    return 0;
+    return vek::DeleteFileOrTree(path, onFailure) ? 0 : vek::PushBool(L, true);
+}
+
+// Expanded path argument 1 for a deletion that gives a boolean.
+template <typename Delete>
+int DeletePath(lua_State* L, const wchar_t* function, Delete deletion) {
+    std::wstring path;
+    if (!vek::ArgExpandedPath(L, 1, function, path)) return vek::PushBool(L, false);
+    return vek::PushBool(L, deletion(path));
 }
 
 }  // namespace
@@ -99,40 +42,21 @@ int DeleteRecursive(lua_State* L, const wchar_t* function, LuaCallbackRef* onFai
 int Lua_CreateDirectory(lua_State* L) {
     std::wstring path;
     if (!vek::ArgExpandedPath(L, 1, L"Lua_CreateDirectory", path)) return vek::PushBool(L, false);
-    if (vek::PathExists(path)) return vek::PushBool(L, true);
-    vek::ShellCreateDirectory(path);
-    if (vek::PathExists(path)) {
-        Trace(L"Create Directory %s!\r\n", path.c_str());
-        return vek::PushBool(L, true);
-    }
-    vek::TraceMissingPath(L"Lua_CreateDirectory", path);
-    return vek::PushBool(L, false);
+    const bool made = vek::MakeFolder(path).ok;
+    if (!made) vek::TraceMissingPath(L"Lua_CreateDirectory", path);
+    return vek::PushBool(L, made);
 }
 
-int Lua_CopyFile(lua_State* L) { return Transfer(L, L"Lua_CopyFile", FO_COPY, kCopyFlags, L"Copy"); }
+int Lua_CopyFile(lua_State* L) { return SourceAndTarget(L, L"Lua_CopyFile", vek::CopyPath); }
 
-int Lua_MoveFile(lua_State* L) { return Transfer(L, L"Lua_MoveFile", FO_MOVE, kQuietFlags, L"Move"); }
+int Lua_MoveFile(lua_State* L) { return SourceAndTarget(L, L"Lua_MoveFile", vek::MovePath); }
 
-int Lua_RenameFile(lua_State* L) {
-    std::wstring from, to;
-    if (!vek::ArgExistingPath(L, 1, L"Lua_RenameFile", from)) return vek::PushBool(L, false);
-    if (!vek::ArgExpandedPath(L, 2, L"Lua_RenameFile", to)) return vek::PushBool(L, false);
-    const bool moved = ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
-    Trace(moved ? L"MoveFile %s to %s !" : L"MoveFile %s to %s failed!", from.c_str(), to.c_str());
-    return vek::PushBool(L, moved);
-}
+int Lua_RenameFile(lua_State* L) { return SourceAndTarget(L, L"Lua_RenameFile", vek::RenamePath); }
 
-int Lua_DeleteFile(lua_State* L) {
-    std::wstring path;
-    if (!vek::ArgExpandedPath(L, 1, L"Lua_DeleteFile", path)) return vek::PushBool(L, false);
-    return vek::PushBool(L, DeleteWithRetryBox(path));
-}
+int Lua_DeleteFile(lua_State* L) { return DeletePath(L, L"Lua_DeleteFile", vek::DeleteWithRetryBox); }
 
 int Lua_DeleteFileEx(lua_State* L) {
-    std::wstring path;
-    if (!vek::ArgExpandedPath(L, 1, L"Lua_DeleteFileEx", path)) return vek::PushBool(L, false);
-    if (!vek::PathExists(path)) return vek::PushBool(L, true);
-    return vek::PushBool(L, ShellOperation(FO_DELETE, path, L"", kQuietFlags) == 0);
+    return DeletePath(L, L"Lua_DeleteFileEx", [](const std::wstring& path) { return vek::DeleteQuietly(path).ok; });
 }
 
 int Lua_DelFileRecursive(lua_State* L) { return DeleteRecursive(L, L"Lua_DelFileRecursive", nullptr); }
@@ -141,17 +65,18 @@ int Lua_DelFileRecursiveEx(lua_State* L) {
     if (lua_gettop(L) >= 1 && lua_type(L, -1) == LUA_TFUNCTION) {
         lua_pushvalue(L, -1);
         LuaCallbackRef callback(L);  // released when the call returns
-        return DeleteRecursive(L, L"Lua_DelFileRecursiveEx", &callback);
+        const vek::DeleteFailure onFailure = [&callback](const std::wstring& file, DWORD error) {
+            callback.OnError(file, error);
+        };
+        return DeleteRecursive(L, L"Lua_DelFileRecursiveEx", &onFailure);
     }
     return DeleteRecursive(L, L"Lua_DelFileRecursiveEx", nullptr);
 }
 
 int Lua_DeleteFileAfterReboot(lua_State* L) {
-    Trace(L"Lua_DeleteFileAfterReboot");
-    std::wstring path;
-    if (!vek::ArgExpandedPath(L, 1, L"Lua_DeleteFileAfterReboot", path)) return vek::PushBool(L, false);
-    if (!vek::PathExists(path)) return vek::PushBool(L, true);
-    return vek::PushBool(L, ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE);
+    vek::Trace(L"Lua_DeleteFileAfterReboot");
+    return DeletePath(L, L"Lua_DeleteFileAfterReboot",
+                      [](const std::wstring& path) { return vek::DeleteAfterReboot(path).ok; });
 }
 
 int Lua_ExpandEnv(lua_State* L) {
@@ -165,34 +90,26 @@ int Lua_ExpandEnv(lua_State* L) {
 }
 
 int Lua_GetModuleFileName(lua_State* L) {
-    HMODULE module = nullptr;
-    if (lua_gettop(L) >= 1) module = ::GetModuleHandleW(vek::ArgText(L, 1).c_str());
-    wchar_t path[vek::kPathUnits] = {};
-    ::GetModuleFileNameW(module, path, static_cast<DWORD>(vek::kPathUnits));
-    vek::PushText(L, path);
+    std::optional<std::wstring> name;
+    if (lua_gettop(L) >= 1) name = vek::ArgText(L, 1);
+    vek::PushText(L, vek::LoadedModulePath(name));
     return 1;
 }
 
 int Lua_GetTempFileName(lua_State* L) {
     std::wstring folder;
-    wchar_t name[vek::kPathUnits] = {};
-    if (!vek::ArgExpandedPath(L, 1, L"Lua_GetTempFileName", folder) ||
-        ::GetTempFileNameW(folder.c_str(), vek::ArgText(L, 2).c_str(), 0, name) == 0) {
+    std::optional<std::wstring> name;
+    if (vek::ArgExpandedPath(L, 1, L"Lua_GetTempFileName", folder)) name = vek::MakeTempFile(folder, vek::ArgText(L, 2));
+    if (!name) {
         lua_pushnil(L);
         return 1;
     }
-    vek::PushText(L, name);
+    vek::PushText(L, *name);
     return 1;
 }
 
 int Lua_GetTempPath(lua_State* L) {
-    wchar_t path[vek::kPathUnits] = {};
-    if (::GetTempPathW(static_cast<DWORD>(vek::kPathUnits), path) == 0) {
-        Trace(L"GetTempPath Failed!");
-    } else if (!::SHGetSpecialFolderPathW(nullptr, path, CSIDL_LOCAL_APPDATA, FALSE)) {
-        Trace(L"Get Local AppData Failed!");
-    }
-    vek::PushString(L, path);
+    vek::PushString(L, vek::ScriptTempFolder());
     return 1;
 }
 

@@ -1,52 +1,48 @@
 // Process host functions: find processes by name, end them, and read the
 // path of a process's executable.
-#include <windows.h>
-#include <psapi.h>
+#include <lua/lauxlib.h>
 
 #include "utility/base/vekprocesstoolhelp.h"
 #include "utility/vekscriptengine/hostlib/hostfunctions.h"
 #include "utility/vekscriptengine/scriptargs.h"
-#include "utility/vekscriptengine/types/blockvalue.h"
 
 namespace {
 
 // Argument 1 as a process id (a number, or text that reads as one) or as an
-// image name looked up in the snapshot; -1 when no process has that name.
-long long TargetProcess(lua_State* L, const vek::ProcessToolHelp& processes) {
-    if (lua_isnumber(L, 1)) return vek::ArgInteger(L, 1);
-    return processes.FindProcessIdByName(vek::ArgText(L, 1));
+// image name.
+vek::ProcessTarget ArgTarget(lua_State* L) {
+    vek::ProcessTarget target;
+    target.byId = lua_isnumber(L, 1) != 0;
+    if (target.byId) {
+        target.id = vek::ArgInteger(L, 1);
+    } else {
+        target.name = vek::ArgText(L, 1);
+    }
+    return target;
 }
 
-int KillTarget(lua_State* L) {
-    const vek::ProcessToolHelp processes;
-    const long long pid = TargetProcess(L, processes);
-    if (pid == -1) return vek::PushBool(L, true);
-    return vek::PushBool(L, vek::KillProcessById(static_cast<DWORD>(pid)));
+// Arguments 2 to 5 of Lua_TaskKill: nothing is posted only for an explicit
+// nil class name; a nil message asks the window to close.
+std::optional<vek::WindowMessage> ArgWindowMessage(lua_State* L) {
+    if (lua_type(L, 2) == LUA_TNIL) return std::nullopt;  // an absent class name counts as given
+    vek::WindowMessage message;
+    message.className = vek::ArgText(L, 2);
+    if (lua_type(L, 3) != LUA_TNIL) {
+        message.message = vek::ToUInt32(L, 3);
+        message.wParam = vek::ToUInt32(L, 4);
+        message.lParam = vek::ToInt32(L, 5);
+    }
+    return message;
 }
 
 }  // namespace
 
-int Lua_TaskKill(lua_State* L) {
-    if (lua_type(L, 2) != LUA_TNIL) {  // an absent class name counts as given
-        HWND window = ::FindWindowW(vek::ArgText(L, 2).c_str(), nullptr);
-        UINT message = WM_SYSCOMMAND;
-        WPARAM wParam = SC_CLOSE;
-        LPARAM lParam = 0;
-        if (lua_type(L, 3) != LUA_TNIL) {
-            message = vek::ToUInt32(L, 3);
-            wParam = vek::ToUInt32(L, 4);
-            lParam = vek::ToInt32(L, 5);
-        }
-        if (window) ::PostMessageW(window, message, wParam, lParam);
-    }
-    return KillTarget(L);
-}
+int Lua_TaskKill(lua_State* L) { return vek::PushBool(L, vek::EndProcess(ArgTarget(L), ArgWindowMessage(L))); }
 
-int Lua_KillAllTaskByName(lua_State* L) { return KillTarget(L); }
+int Lua_KillAllTaskByName(lua_State* L) { return vek::PushBool(L, vek::EndProcess(ArgTarget(L))); }
 
 int Lua_GetProcessId(lua_State* L) {
-    const vek::ProcessToolHelp processes;
-    const std::vector<DWORD> ids = processes.FindProcessIdsByName(vek::ArgText(L, lua_gettop(L)));
+    const std::vector<DWORD> ids = vek::ProcessIdsByName(vek::ArgText(L, lua_gettop(L)));
     if (ids.empty()) {
         lua_pushnumber(L, -1);
         return 1;
@@ -57,16 +53,8 @@ int Lua_GetProcessId(lua_State* L) {
 }
 
 int Lua_GetImagePathByPid(lua_State* L) {
-    const DWORD pid = vek::ToUInt32(L, lua_gettop(L));
-    vek::UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
-    if (!process) return 0;
-    wchar_t image[MAX_PATH] = {};
-    const DWORD length = ::GetProcessImageFileNameW(process.get(), image, MAX_PATH);
-    process.reset();
-    if (length == 0) return 0;
-    std::wstring path(image, length);
-    vek::ProcessToolHelp processes;
-    if (!processes.DevicePathToDosPath(path)) return 0;
-    vek::PushString(L, path);
+    const auto path = vek::ProcessImagePath(vek::ToUInt32(L, lua_gettop(L)));
+    if (!path) return 0;
+    vek::PushString(L, *path);
     return 1;
 }

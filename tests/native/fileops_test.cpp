@@ -1,0 +1,134 @@
+// File operations of the native layer: the errors they carry, what counts as
+// already done, and deletions that meet a locked file.
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#include "tests/support/testenv.h"
+#include "utility/base/fileops.h"
+#include "utility/base/handles.h"
+
+using namespace vektest;
+
+namespace {
+
+vek::UniqueFile Lock(const std::wstring& path) {
+    return vek::UniqueFile(
+        ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+bool IsSharingOrAccess(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED; }
+
+}  // namespace
+
+TEST(FileOps, DeletingWhatIsGoneIsDone) {
+    TempDir dir;
+    const std::wstring missing = dir / L"missing.txt";
+    for (const vek::Status status : {vek::DeleteQuietly(missing), vek::DeleteAfterReboot(missing)}) {
+        EXPECT_TRUE(status.ok);
+        EXPECT_TRUE(status.NotFound());
+    }
+    EXPECT_FALSE(vek::DeleteFileOrTree(missing, nullptr)) << "nothing to delete";
+    EXPECT_TRUE(vek::DeleteWithRetryBox(missing));
+}
+
+TEST(FileOps, ALockedFileFailsWithTheReason) {
+    TempDir dir;
+    const std::wstring file = dir / L"locked.txt";
+    ASSERT_TRUE(WriteBytes(file, "x"));
+    vek::UniqueFile lock = Lock(file);
+    ASSERT_TRUE(lock);
+
+    const vek::Status quiet = vek::DeleteQuietly(file);
+    EXPECT_FALSE(quiet.ok);
+    EXPECT_NE(quiet.error, 0u) << "the shell's result";
+    EXPECT_TRUE(Exists(file));
+
+    ASSERT_TRUE(WriteBytes(dir / L"new.txt", "y"));
+    const vek::Status renamed = vek::RenamePath(dir / L"new.txt", file);
+    EXPECT_FALSE(renamed.ok);
+    EXPECT_TRUE(IsSharingOrAccess(renamed.error)) << renamed.error;
+
+    lock.reset();
+    EXPECT_TRUE(vek::RenamePath(dir / L"new.txt", file).ok);
+    EXPECT_EQ(ReadBytes(file), "y");
+    EXPECT_TRUE(vek::DeleteQuietly(file).ok);
+    EXPECT_FALSE(Exists(file));
+}
+
+TEST(FileOps, TreeDeletionReportsEachFileThatStays) {
+    TempDir dir;
+    const std::wstring top = dir / L"tree";
+    ASSERT_TRUE(vek::MakeFolder(top + L"\\a\\b").ok) << "every missing parent";
+    for (const wchar_t* name : {L"\\one.txt", L"\\a\\two.txt", L"\\a\\b\\locked.txt"})
+        ASSERT_TRUE(WriteBytes(top + name, "x"));
+    ::SetFileAttributesW((top + L"\\a\\two.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    vek::UniqueFile lock = Lock(top + L"\\a\\b\\locked.txt");
+    ASSERT_TRUE(lock);
+
+    std::vector<std::pair<std::wstring, DWORD>> reported;
+    const vek::DeleteFailure onFailure = [&](const std::wstring& path, DWORD error) {
+        reported.emplace_back(path, error);
+    };
+    EXPECT_TRUE(vek::DeleteFileOrTree(top, &onFailure));
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0].first, top + L"\\a\\b\\locked.txt");
+    EXPECT_TRUE(IsSharingOrAccess(reported[0].second)) << reported[0].second;
+    EXPECT_FALSE(Exists(top + L"\\one.txt"));
+    EXPECT_FALSE(Exists(top + L"\\a\\two.txt")) << "read-only inside a tree goes";
+    EXPECT_TRUE(Exists(top + L"\\a\\b\\locked.txt"));
+}
+
+TEST(FileOps, AReadOnlyFileGivenDirectlyStaysAndIsReported) {
+    TempDir dir;
+    const std::wstring file = dir / L"readonly.txt";
+    ASSERT_TRUE(WriteBytes(file, "x"));
+    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
+    std::vector<DWORD> errors;
+    const vek::DeleteFailure onFailure = [&](const std::wstring&, DWORD error) { errors.push_back(error); };
+    EXPECT_TRUE(vek::DeleteFileOrTree(file, &onFailure));
+    EXPECT_EQ(errors, std::vector<DWORD>{ERROR_ACCESS_DENIED});
+    EXPECT_TRUE(Exists(file));
+    EXPECT_TRUE(vek::DeleteFileOrTree(file, nullptr)) << "without a callback, not reported";
+    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(FileOps, ShellCopiesAndMovesCarryTheShellResult) {
+    TempDir dir;
+    ASSERT_TRUE(vek::MakeFolder(dir / L"from\\inner").ok);
+    ASSERT_TRUE(WriteBytes(dir / L"from\\inner\\f.txt", "content"));
+    EXPECT_TRUE(vek::CopyPath(dir / L"from", dir / L"copy").ok);
+    EXPECT_EQ(ReadBytes(dir / L"copy\\inner\\f.txt"), "content");
+    EXPECT_TRUE(vek::MovePath(dir / L"copy", dir / L"moved").ok);
+    EXPECT_FALSE(Exists(dir / L"copy"));
+    EXPECT_EQ(ReadBytes(dir / L"moved\\inner\\f.txt"), "content");
+
+    // A copy over a file that another handle holds without sharing. (Wine's
+    // shell move reports 0 for the same case, and moves nothing.)
+    ASSERT_TRUE(WriteBytes(dir / L"held.txt", "old"));
+    vek::UniqueFile lock = Lock(dir / L"held.txt");
+    ASSERT_TRUE(lock);
+    const vek::Status failed = vek::CopyPath(dir / L"moved\\inner\\f.txt", dir / L"held.txt");
+    EXPECT_FALSE(failed.ok);
+    EXPECT_NE(failed.error, 0u) << "the shell's result";
+    lock.reset();
+    EXPECT_EQ(ReadBytes(dir / L"held.txt"), "old");
+}
+
+TEST(FileOps, TemporaryNamesAndModulePaths) {
+    TempDir dir;
+    const auto first = vek::MakeTempFile(dir.path(), L"JsZip");
+    const auto second = vek::MakeTempFile(dir.path(), L"JsZip");
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(*first, *second);
+    EXPECT_TRUE(Exists(*first));
+    EXPECT_EQ(first->substr(dir.path().size() + 1, 3), L"JsZ");
+    EXPECT_FALSE(vek::MakeTempFile(dir / L"missing", L"JsZip"));
+
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    EXPECT_EQ(vek::LoadedModulePath(std::nullopt), self);
+    EXPECT_EQ(vek::LoadedModulePath(L"vek-not-loaded.dll"), self) << "a module not loaded: the program";
+    EXPECT_NE(vek::LoadedModulePath(L"kernel32.dll"), self);
+}
