@@ -12,12 +12,6 @@ using namespace vektest;
 
 namespace {
 
-std::wstring CopyOfSleeper(const TempDir& dir, const std::wstring& name) {
-    const std::wstring path = dir / name;
-    ::CopyFileW(BuildPath(L"veksleeper.exe").c_str(), path.c_str(), FALSE);
-    return path;
-}
-
 std::wstring ProductMain() {
     return TestBinDir().substr(0, TestBinDir().find_last_of(L'\\')) + L"\\payload\\TovikCCleanerMain.exe";
 }

@@ -3,56 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/probe.h"
+#include "tests/support/services.h"
 #include "utility/base/handles.h"
 
 using namespace vektest;
-
-namespace {
-
-std::wstring ServiceProgram() {
-    return TestBinDir().substr(0, TestBinDir().find_last_of(L'\\')) + L"\\payload\\divaruzov.exe";
-}
-
-// A service installed by the product's service program for one test, and
-// removed (ended if need be) afterwards.
-class TestService {
-public:
-    TestService(const std::wstring& flags) : name_(L"VekTestSvc" + std::to_wstring(::GetCurrentProcessId())) {
-        Started install = StartProcess(ServiceProgram(), L"--install " + name_ + L" " + flags);
-        installed_ = install.process && WaitExit(install.process.get(), 20000) == 0;
-    }
-    // Marked for deletion first: Wine forgets a service whose process dies
-    // only when it is marked.
-    ~TestService() {
-        vek::UniqueService manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-        vek::UniqueService service(::OpenServiceW(manager.get(), name_.c_str(), SERVICE_ALL_ACCESS));
-        ::DeleteService(service.get());
-        SERVICE_STATUS_PROCESS status = {};
-        DWORD size = 0;
-        if (::QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
-                                   sizeof status, &size) &&
-            status.dwProcessId) {
-            vek::UniqueHandle process(::OpenProcess(PROCESS_TERMINATE, FALSE, status.dwProcessId));
-            if (process) ::TerminateProcess(process.get(), 0);
-        }
-    }
-    bool installed() const { return installed_; }
-    const std::wstring& name() const { return name_; }
-    std::string lua() const { return "'" + Utf8(name_) + "'"; }
-
-    DWORD State() const {
-        vek::UniqueService manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-        vek::UniqueService service(::OpenServiceW(manager.get(), name_.c_str(), SERVICE_QUERY_STATUS));
-        SERVICE_STATUS status = {};
-        return service && ::QueryServiceStatus(service.get(), &status) ? status.dwCurrentState : 0;
-    }
-
-private:
-    std::wstring name_;
-    bool installed_ = false;
-};
-
-}  // namespace
 
 TEST(Services, StartAndStopWaitForTheState) {
     TestService service(L"--slow-start 1200");

@@ -3,48 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/process.h"
+#include "tests/support/services.h"
 #include "tests/support/testenv.h"
 #include "utility/base/handles.h"
 #include "utility/base/services.h"
 
 using namespace vektest;
-
-namespace {
-
-// A service installed for one test and removed (ended if need be) after it.
-class NativeService {
-public:
-    explicit NativeService(const std::wstring& flags)
-        : name_(L"VekNativeSvc" + std::to_wstring(::GetCurrentProcessId())) {
-        const std::wstring program =
-            TestBinDir().substr(0, TestBinDir().find_last_of(L'\\')) + L"\\payload\\divaruzov.exe";
-        Started install = StartProcess(program, L"--install " + name_ + L" " + flags);
-        installed_ = install.process && WaitExit(install.process.get(), 20000) == 0;
-    }
-    // Marked for deletion first: Wine forgets a service whose process dies
-    // only when it is marked.
-    ~NativeService() {
-        vek::UniqueService manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-        vek::UniqueService service(::OpenServiceW(manager.get(), name_.c_str(), SERVICE_ALL_ACCESS));
-        ::DeleteService(service.get());
-        SERVICE_STATUS_PROCESS status = {};
-        DWORD size = 0;
-        if (::QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
-                                   sizeof status, &size) &&
-            status.dwProcessId) {
-            vek::UniqueHandle process(::OpenProcess(PROCESS_TERMINATE, FALSE, status.dwProcessId));
-            if (process) ::TerminateProcess(process.get(), 0);
-        }
-    }
-    bool installed() const { return installed_; }
-    const std::wstring& name() const { return name_; }
-
-private:
-    std::wstring name_;
-    bool installed_ = false;
-};
-
-}  // namespace
 
 TEST(ServiceControl, AServiceThatIsNotThereIsDoneWith) {
     for (const auto action : {vek::ServiceAction::Start, vek::ServiceAction::Stop, vek::ServiceAction::Other}) {
@@ -55,7 +19,7 @@ TEST(ServiceControl, AServiceThatIsNotThereIsDoneWith) {
 }
 
 TEST(ServiceControl, AStopThatNeverEndsEndsAtTheLimit) {
-    NativeService service(L"--hang-on-stop");
+    TestService service(L"--hang-on-stop");
     ASSERT_TRUE(service.installed());
     ASSERT_TRUE(vek::ControlService(service.name(), vek::ServiceAction::Start, L"test", 20000).ok);
     EXPECT_FALSE(vek::ControlService(service.name(), vek::ServiceAction::Other, L"test", 1000).ok);
@@ -70,7 +34,7 @@ TEST(ServiceControl, AStopThatNeverEndsEndsAtTheLimit) {
 }
 
 TEST(ServiceControl, ASlowStartIsWaitedForWithinTheLimit) {
-    NativeService service(L"--slow-start 2000");
+    TestService service(L"--slow-start 2000");
     ASSERT_TRUE(service.installed());
     const vek::Status early = vek::ControlService(service.name(), vek::ServiceAction::Start, L"test", 200);
     EXPECT_FALSE(early.ok);

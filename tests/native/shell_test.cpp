@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include "tests/support/process.h"
+#include "tests/support/shelllinks.h"
 #include "tests/support/testenv.h"
 #include "utility/base/handles.h"
 #include "utility/base/shell.h"
@@ -15,38 +16,6 @@
 using namespace vektest;
 
 namespace {
-
-// veksleeper under a name of this test's own, to find it by name.
-std::wstring SleeperCopy(const TempDir& dir, const std::wstring& name) {
-    const std::wstring path = dir / name;
-    ::CopyFileW(BuildPath(L"veksleeper.exe").c_str(), path.c_str(), FALSE);
-    return path;
-}
-
-struct Link {
-    std::wstring path, arguments, folder, description;
-};
-
-Link ReadLink(const std::wstring& file) {
-    vek::ComScope com;
-    Link link;
-    vek::ComPtr<IShellLinkW> shell;
-    vek::ComPtr<IPersistFile> persist;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_ALL, IID_IShellLinkW, shell.put_void())) ||
-        FAILED(shell->QueryInterface(IID_IPersistFile, persist.put_void())) ||
-        FAILED(persist->Load(file.c_str(), STGM_READ)))
-        return link;
-    wchar_t text[1024] = {};
-    shell->GetPath(text, 1024, nullptr, SLGP_RAWPATH);
-    link.path = text;
-    shell->GetArguments(text, 1024);
-    link.arguments = text;
-    shell->GetWorkingDirectory(text, 1024);
-    link.folder = text;
-    shell->GetDescription(text, 1024);
-    link.description = text;
-    return link;
-}
 
 DWORD Registered() {
     DWORD value = 0, size = sizeof value;
@@ -60,7 +29,7 @@ DWORD Registered() {
 
 TEST(ShellStart, TheWaitIsBoundedAndLeavesTheProgramRunning) {
     TempDir dir;
-    const std::wstring sleeper = SleeperCopy(dir, L"veknativewait.exe");
+    const std::wstring sleeper = CopyOfSleeper(dir, L"veknativewait.exe");
     bool ended = true;
     ASSERT_TRUE(vek::ShellStartHidden(nullptr, sleeper, L"600000", dir.path(), 500, &ended));
     EXPECT_FALSE(ended);

@@ -27,6 +27,12 @@ std::wstring ProductPath(const std::wstring& name) { return TestBinDir() + L"\\.
 
 std::wstring TempFolder() { return vek::TempFolder(); }
 
+std::wstring CopyOfSleeper(const TempDir& dir, const std::wstring& name) {
+    const std::wstring path = dir / name;
+    ::CopyFileW(BuildPath(L"veksleeper.exe").c_str(), path.c_str(), FALSE);
+    return path;
+}
+
 TempDir::TempDir() {
     static std::atomic<int> counter{0};
     path_ = TempFolder() + L"vektest-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +

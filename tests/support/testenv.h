@@ -32,6 +32,10 @@ private:
 };
 
 void RemoveTree(const std::wstring& path);
+
+// veksleeper.exe copied into `dir` under a name of the test's own, so that
+// its processes can be found by name.
+std::wstring CopyOfSleeper(const TempDir& dir, const std::wstring& name);
 std::wstring TempFolder();  // GetTempPathW with a trailing backslash
 
 std::string ReadBytes(const std::wstring& path);

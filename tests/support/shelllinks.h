@@ -1,0 +1,15 @@
+// Shortcuts read back through the shell's own interfaces.
+#pragma once
+
+#include <string>
+
+namespace vektest {
+
+struct Link {
+    std::wstring path, arguments, folder, description;
+};
+
+// Empty fields when the file cannot be loaded as a shortcut.
+Link ReadLink(const std::wstring& file);
+
+}  // namespace vektest
