@@ -30,10 +30,13 @@ else
     rm -f "$src_list.new"
 fi
 
+# wine64-preloader is only suggested by wine64, but without it a Wine
+# process's heap may land on the fixed page of the shared user data and the
+# process ends before it starts (see docs/testing.md).
 packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-    wine64 xvfb xauth 7zip cmake ninja-build gcc-multilib g++-multilib
+    wine64 wine64-preloader xvfb xauth 7zip cmake ninja-build gcc-multilib g++-multilib
     qemu-user-static googletest dpkg-dev python3 fonts-wqy-microhei
     zip unzip file locales bc time clang-14 libclang-rt-14-dev
 )

@@ -9,5 +9,13 @@ export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 export HOME=$VEK_WINEPREFIX.home
 mkdir -p "$HOME"
 WINE=/usr/lib/wine/wine64
+# Without its preloader wine64 leaves its low addresses to the kernel, whose
+# randomly placed heap now and then covers the fixed page of the shared user
+# data: about one process start in 4000 then ends before it runs
+# (CreateProcess error 1359). A bench without it is not deterministic.
+if [ ! -x "${WINE%/*}/wine64-preloader" ]; then
+    echo "${WINE%/*}/wine64-preloader is missing: install wine64-preloader (tools/setup-machine.sh)" >&2
+    exit 1
+fi
 WINESERVER=/usr/lib/wine/wineserver
 [ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver)
