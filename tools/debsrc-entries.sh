@@ -4,15 +4,18 @@
 # *.list form and the deb822 *.sources form). URIs, suites, components and
 # the keyring are taken over as they are; entries of other releases or other
 # vendors (suites without the release's code name) are left out.
+# VEK_APT_DIR and VEK_OS_RELEASE name other files than the machine's (tests).
 set -euo pipefail
-codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-[ -n "$codename" ] || { echo "no VERSION_CODENAME in /etc/os-release" >&2; exit 1; }
+apt=${VEK_APT_DIR:-/etc/apt}
+os_release=${VEK_OS_RELEASE:-/etc/os-release}
+codename=$(. "$os_release" && echo "${VERSION_CODENAME:-}")
+[ -n "$codename" ] || { echo "no VERSION_CODENAME in $os_release" >&2; exit 1; }
 own=vek-debian-src.sources
 
 shopt -s nullglob
-lists=(/etc/apt/sources.list /etc/apt/sources.list.d/*.list)
+lists=("$apt/sources.list" "$apt"/sources.list.d/*.list)
 sources=()
-for f in /etc/apt/sources.list.d/*.sources; do
+for f in "$apt"/sources.list.d/*.sources; do
     [ "$(basename "$f")" = "$own" ] || sources+=("$f")
 done
 

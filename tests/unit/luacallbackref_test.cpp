@@ -5,6 +5,7 @@
 #include <lua/lauxlib.h>
 
 #include <cstring>
+#include <string>
 
 #include "utility/vekscriptengine/luacallbackref.h"
 #include "utility/vekscriptengine/vekscriptengine.h"
@@ -42,6 +43,22 @@ TEST_F(CallbackTest, NonNumericResultReadsAsZero) {
     lua_getglobal(L, "on_error_text");
     LuaCallbackRef callback(L);
     EXPECT_EQ(callback.OnError(L"x", 1), 0);
+}
+
+// The same answer means the same on the shipped 32-bit build and on this one:
+// the nearest integer, ties to even (0.6 skips the file, it does not retry).
+TEST_F(CallbackTest, NumericResultIsTheNearestIntegerOnEveryTarget) {
+    const struct {
+        const char* result;
+        int expected;
+    } cases[] = {{"0.6", 1}, {"0.4", 0}, {"2.5", 2}, {"3.5", 4}, {"-0.6", -1}, {"'1.6'", 2}, {"4294967297", 1}};
+    for (const auto& c : cases) {
+        const std::string script = std::string("function on_answer() return ") + c.result + " end";
+        ASSERT_TRUE(VekScriptEngine::GetInstance().DoBuffer(script.data(), script.size(), "answer"));
+        lua_getglobal(L, "on_answer");
+        LuaCallbackRef callback(L);
+        EXPECT_EQ(callback.OnError(L"x", 1), c.expected) << c.result;
+    }
 }
 
 TEST_F(CallbackTest, NotificationShapePassesThePath) {
