@@ -8,8 +8,8 @@
 void RegisterHostFunctions(lua_State* L);
 
 namespace vek {
-// Calls `fn` the way registered host functions are called, with false as the
-// failure result (for tests of the guard).
+// Calls `fn` the way registered host functions are called: a C++ exception
+// under it gives false (with a trace) instead.
 int CallHostFunction(lua_State* L, lua_CFunction fn, const char* name);
 }  // namespace vek
 
