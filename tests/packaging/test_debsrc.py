@@ -27,38 +27,39 @@ def entries(files, codename="bookworm"):
 
 
 KEYRING = "/usr/share/keyrings/debian-archive-keyring.gpg"
+# URIs are taken over as they are; these stand for whatever a machine names.
 
 
 class DebSrcEntries(unittest.TestCase):
     def test_table(self):
         cases = [
             ("deb822, two stanzas, comments", {"sources.list.d/debian.sources":
-                "Types: deb\n# a mirror\nURIs: http://mirror.example/debian\nSuites: bookworm bookworm-updates\n"
+                "Types: deb\n# a mirror\nURIs: MIRROR/debian\nSuites: bookworm bookworm-updates\n"
                 "Components: main contrib\nSigned-By: %s\n\n"
-                "Types: deb\nURIs: http://mirror.example/debian-security\nSuites: bookworm-security\n"
+                "Types: deb\nURIs: MIRROR/debian-security\nSuites: bookworm-security\n"
                 "Components: main\nSigned-By: %s\n" % (KEYRING, KEYRING)},
-             [["Types: deb-src", "URIs: http://mirror.example/debian", "Suites: bookworm bookworm-updates",
+             [["Types: deb-src", "URIs: MIRROR/debian", "Suites: bookworm bookworm-updates",
                "Components: main contrib", "Signed-By: " + KEYRING],
-              ["Types: deb-src", "URIs: http://mirror.example/debian-security", "Suites: bookworm-security",
+              ["Types: deb-src", "URIs: MIRROR/debian-security", "Suites: bookworm-security",
                "Components: main", "Signed-By: " + KEYRING]]),
             ("one-line form with options", {"sources.list":
-                "# comment\ndeb [arch=amd64 signed-by=%s] http://m.example/debian bookworm main\n"
-                "deb-src http://m.example/debian bookworm main\n" % KEYRING},
-             [["Types: deb-src", "URIs: http://m.example/debian", "Suites: bookworm", "Components: main",
+                "# comment\ndeb [arch=amd64 signed-by=%s] MIRROR/debian bookworm main\n"
+                "deb-src MIRROR/debian bookworm main\n" % KEYRING},
+             [["Types: deb-src", "URIs: MIRROR/debian", "Suites: bookworm", "Components: main",
                "Signed-By: " + KEYRING]]),
             ("another vendor's and another release's entries are left out", {
-                "sources.list.d/node.sources": "Types: deb\nURIs: https://n.example/node\nSuites: nodistro\n"
+                "sources.list.d/node.sources": "Types: deb\nURIs: MIRROR/node\nSuites: nodistro\n"
                                                "Components: main\n",
-                "sources.list.d/old.list": "deb http://m.example/debian bullseye main\n"},
+                "sources.list.d/old.list": "deb MIRROR/debian bullseye main\n"},
              []),
             ("a disabled stanza and a file of another extension are left out", {
-                "sources.list.d/off.sources": "Enabled: no\nTypes: deb\nURIs: http://m.example/debian\n"
+                "sources.list.d/off.sources": "Enabled: no\nTypes: deb\nURIs: MIRROR/debian\n"
                                               "Suites: bookworm\nComponents: main\n",
-                "sources.list.d/x.list.disabled": "deb http://m.example/debian bookworm main\n"},
+                "sources.list.d/x.list.disabled": "deb MIRROR/debian bookworm main\n"},
              []),
             ("only the release's suites of a stanza", {"sources.list.d/mixed.sources":
-                "Types: deb deb-src\nURIs: http://m.example/debian\nSuites: bookworm trixie\nComponents: main\n"},
-             [["Types: deb-src", "URIs: http://m.example/debian", "Suites: bookworm", "Components: main"]]),
+                "Types: deb deb-src\nURIs: MIRROR/debian\nSuites: bookworm trixie\nComponents: main\n"},
+             [["Types: deb-src", "URIs: MIRROR/debian", "Suites: bookworm", "Components: main"]]),
         ]
         for name, files, expected in cases:
             with self.subTest(name):
@@ -67,9 +68,9 @@ class DebSrcEntries(unittest.TestCase):
     def test_an_inline_key_is_taken_over_whole(self):
         key = ["Signed-By:", " -----BEGIN PGP PUBLIC KEY BLOCK-----", " .", " abc",
                " -----END PGP PUBLIC KEY BLOCK-----"]
-        got = entries({"sources.list.d/k.sources": "Types: deb\nURIs: http://m.example/debian\nSuites: bookworm\n"
+        got = entries({"sources.list.d/k.sources": "Types: deb\nURIs: MIRROR/debian\nSuites: bookworm\n"
                                                    "Components: main\n" + "\n".join(key) + "\n"})
-        self.assertEqual(got, [["Types: deb-src", "URIs: http://m.example/debian", "Suites: bookworm",
+        self.assertEqual(got, [["Types: deb-src", "URIs: MIRROR/debian", "Suites: bookworm",
                                 "Components: main", "Signed-By: "] + key[1:]])
 
 if __name__ == "__main__":

@@ -84,7 +84,8 @@ namespace {
 template <typename Fn>
 Fn ShellOrdinal(WORD ordinal) {
     HMODULE shell = ::GetModuleHandleW(L"shell32.dll");
-    if (!shell) shell = ::LoadLibraryW(L"shell32.dll");  // stays loaded for the process
+    // By full path: never a shell32.dll from beside the program. Stays loaded.
+    if (!shell) shell = ::LoadLibraryW(JoinPath(SystemFolder(), L"shell32.dll").c_str());
     return shell ? reinterpret_cast<Fn>(::GetProcAddress(shell, MAKEINTRESOURCEA(ordinal))) : nullptr;
 }
 

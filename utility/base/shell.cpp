@@ -49,15 +49,39 @@ bool StartProgram(const std::wstring& program, const std::wstring& arguments, in
     return true;
 }
 
-}  // namespace
-
-std::wstring ResolveSystemProgram(const std::wstring& file, bool* isSystem) {
+// A bare program name ("cmd.exe", "regsvr32", no folder) that names a
+// program in the system folder or the Windows folder becomes that program's
+// full path; anything else comes back unchanged. `isSystem` tells which.
+std::wstring ResolveSystemProgram(const std::wstring& file, bool* isSystem = nullptr) {
     std::wstring path;
     const bool found = IsBareName(file) &&
                        (FindProgramIn(SystemFolder(), file, path) || FindProgramIn(WindowsFolder(), file, path));
     if (isSystem) *isSystem = found;
     return found ? path : file;
 }
+
+// Starts the system program `name` with `arguments` (the command line is
+// "<full path>" <arguments>), shown as `show`, in the system folder, and
+// does not wait. False, with the thread's last error, when it cannot start.
+bool StartSystemProgram(const wchar_t* name, const std::wstring& arguments, int show) {
+    bool isSystem = false;
+    const std::wstring program = ResolveSystemProgram(name, &isSystem);
+    if (!isSystem) {
+        ::SetLastError(ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    return StartProgram(program, arguments, show);
+}
+
+// ShellExecuteW of `verb`, shown normally; true when the shell reports a start.
+bool ShellOpen(const std::wstring& verb, const std::wstring& file, const std::wstring& parameters,
+               const std::wstring& folder) {
+    const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, verb.c_str(), file.c_str(),
+                                                                  parameters.c_str(), folder.c_str(), SW_SHOWNORMAL));
+    return result > 32;
+}
+
+}  // namespace
 
 UINT LaunchViaExplorer(const std::wstring& file, const std::wstring& parameters) {
     const std::wstring explorer = JoinPath(WindowsFolder(), L"explorer.exe");
@@ -68,16 +92,6 @@ UINT LaunchViaExplorer(const std::wstring& file, const std::wstring& parameters)
         case ERROR_BAD_EXE_FORMAT: return 11;
         default: return 0;
     }
-}
-
-bool StartSystemProgram(const wchar_t* name, const std::wstring& arguments, int show) {
-    bool isSystem = false;
-    const std::wstring program = ResolveSystemProgram(name, &isSystem);
-    if (!isSystem) {
-        ::SetLastError(ERROR_FILE_NOT_FOUND);
-        return false;
-    }
-    return StartProgram(program, arguments, show);
 }
 
 bool ShellStartHidden(const wchar_t* verb, const std::wstring& file, const std::wstring& parameters,
@@ -96,13 +110,6 @@ bool ShellStartHidden(const wchar_t* verb, const std::wstring& file, const std::
     if (started && waitMs > 0 && process) done = ::WaitForSingleObject(process.get(), waitMs) == WAIT_OBJECT_0;
     if (ended) *ended = done;
     return started;
-}
-
-bool ShellOpen(const std::wstring& verb, const std::wstring& file, const std::wstring& parameters,
-               const std::wstring& folder) {
-    const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, verb.c_str(), file.c_str(),
-                                                                  parameters.c_str(), folder.c_str(), SW_SHOWNORMAL));
-    return result > 32;
 }
 
 bool ShellStartProgram(const std::wstring& file, const std::wstring& parameters) {
