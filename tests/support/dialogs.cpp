@@ -1,6 +1,8 @@
 #include "dialogs.h"
 
+#include <algorithm>
 #include <map>
+#include <set>
 
 #include "utility/base/handles.h"
 
@@ -20,9 +22,13 @@ std::wstring ClassOf(HWND window) {
     return name;
 }
 
+// No event tells of another process's new window: dialogs are polled for.
+constexpr DWORD kPollMs = 50;
+
 struct Search {
     DWORD pid;
     const wchar_t* className;
+    const std::set<HWND>* skipped;  // for dialogs: only shown ones not in here
     HWND found;
 };
 
@@ -30,11 +36,10 @@ BOOL CALLBACK FindWindowOf(HWND window, LPARAM param) {
     auto* search = reinterpret_cast<Search*>(param);
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
-    if (owner == search->pid && (!search->className || ClassOf(window) == search->className)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
+    if (owner != search->pid || (search->className && ClassOf(window) != search->className)) return TRUE;
+    if (search->skipped && (!::IsWindowVisible(window) || search->skipped->count(window))) return TRUE;
+    search->found = window;
+    return FALSE;
 }
 
 BOOL CALLBACK ReadChild(HWND child, LPARAM param) {
@@ -55,32 +60,63 @@ const std::map<std::wstring, int> kCommands = {
     {L"Ignore", IDIGNORE}, {L"Yes", IDYES},     {L"No", IDNO},
 };
 
+// A dialog of `pid` that is shown and not in `known`. A dialog is shown
+// only once WM_INITDIALOG has filled in its controls (a message box removes
+// its unused buttons there).
+HWND ShownDialog(DWORD pid, const std::set<HWND>& known) {
+    Search search{pid, L"#32770", &known, nullptr};
+    ::EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+DialogInfo ReadDialog(HWND window) {
+    DialogInfo info;
+    info.window = window;
+    info.caption = WindowText(window);
+    ::EnumChildWindows(window, ReadChild, reinterpret_cast<LPARAM>(&info));
+    return info;
+}
+
+// Waits up to `ms` for the end of the process; true when it has ended (or
+// cannot be waited for).
+bool Ended(HANDLE process, DWORD ms) { return ::WaitForSingleObject(process, ms) != WAIT_TIMEOUT; }
+
 }  // namespace
 
 HWND TopLevelWindowOf(DWORD pid, const wchar_t* className) {
-    Search search{pid, className, nullptr};
+    Search search{pid, className, nullptr, nullptr};
     ::EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
 std::optional<DialogInfo> WaitForDialog(DWORD pid, DWORD timeoutMs) {
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     vek::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
-    do {
-        // A process that has ended shows nothing more.
-        if (process && ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return std::nullopt;
-        if (HWND found = TopLevelWindowOf(pid, L"#32770")) {
-            ::Sleep(100);  // let the box finish filling in its controls
-            DialogInfo info;
-            info.window = found;
-            info.caption = WindowText(found);
-            ::EnumChildWindows(found, ReadChild, reinterpret_cast<LPARAM>(&info));
-            return info;
-        }
-        ::Sleep(50);
-    } while (::GetTickCount64() < deadline);
-    return std::nullopt;
+    if (!process) return std::nullopt;  // gone already
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (HWND found = ShownDialog(pid, {})) return ReadDialog(found);
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= deadline || Ended(process.get(), static_cast<DWORD>(std::min<ULONGLONG>(kPollMs, deadline - now))))
+            return std::nullopt;
+    }
 }
+
+void WatchDialogs(DWORD pid, const std::function<void(const DialogInfo&)>& shown) {
+    vek::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+    // A pressed dialog stays a while until it has handled the press: each
+    // one is handed out once.
+    std::set<HWND> known;
+    while (process) {
+        if (HWND found = ShownDialog(pid, known)) {
+            known.insert(found);
+            shown(ReadDialog(found));
+        } else if (Ended(process.get(), kPollMs)) {
+            return;
+        }
+    }
+}
+
+bool IsButtonCommand(const std::wstring& command) { return kCommands.count(command) != 0; }
 
 bool PressButton(const DialogInfo& dialog, const std::wstring& command) {
     const auto it = kCommands.find(command);

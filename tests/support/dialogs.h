@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,13 @@ HWND TopLevelWindowOf(DWORD pid, const wchar_t* className = nullptr);
 // The first dialog (class "#32770") of process `pid`, waited for up to
 // `timeoutMs` or until the process ends.
 std::optional<DialogInfo> WaitForDialog(DWORD pid, DWORD timeoutMs);
+
+// Calls `shown` once for every dialog that process `pid` shows, in the
+// order they appear, until the process ends.
+void WatchDialogs(DWORD pid, const std::function<void(const DialogInfo&)>& shown);
+
+// Whether PressButton knows the command.
+bool IsButtonCommand(const std::wstring& command);
 
 // Presses the button named by its command: "OK", "Cancel", "Abort", "Retry",
 // "Ignore", "Yes", "No". False when the dialog has no such button.
