@@ -17,6 +17,7 @@ Link ReadLink(const std::wstring& file) {
         FAILED(persist->Load(file.c_str(), STGM_READ))) {
         return link;
     }
+    link.loaded = true;
     wchar_t text[1024] = {};
     shell->GetPath(text, 1024, nullptr, SLGP_RAWPATH);
     link.path = text;
@@ -26,6 +27,9 @@ Link ReadLink(const std::wstring& file) {
     link.folder = text;
     shell->GetDescription(text, 1024);
     link.description = text;
+    text[0] = L'\0';
+    shell->GetIconLocation(text, 1024, &link.iconIndex);
+    link.icon = text;
     return link;
 }
 

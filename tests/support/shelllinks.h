@@ -6,10 +6,13 @@
 namespace vektest {
 
 struct Link {
-    std::wstring path, arguments, folder, description;
+    bool loaded = false;
+    std::wstring path, arguments, folder, description, icon;
+    int iconIndex = 0;
 };
 
-// Empty fields when the file cannot be loaded as a shortcut.
+// Empty fields (and not `loaded`) when the file cannot be loaded as a
+// shortcut.
 Link ReadLink(const std::wstring& file);
 
 }  // namespace vektest

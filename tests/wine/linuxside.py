@@ -1,6 +1,7 @@
 """What tests that set things up from the Linux side share: a workspace in
-the test prefix's temporary folder seen from both sides, and a run of the
-probe installer under vektrace (which prints the installer's trace)."""
+the test prefix's temporary folder seen from both sides, Windows programs run
+in the test prefix, and a run of the probe installer under vektrace (which
+prints the installer's trace and answers its dialogs)."""
 import glob
 import os
 import subprocess
@@ -47,19 +48,47 @@ class Workspace:
         subprocess.run(["rm", "-rf", self.unix], check=True)
 
 
-def run_probe(work, lua, file_size_kib=None):
+def build_program(name):
+    """A program of the build's test folder (helpers, installers/...)."""
+    return os.path.join(BUILD, "tests", name)
+
+
+def wine_env(**extra):
+    return dict(os.environ, VEK_WINEPREFIX=os.path.join(BUILD, "wineprefix"), **extra)
+
+
+def start_server():
+    """Starts the prefix's server detached from this process's pipes, so that
+    programs started later do not leave one holding them."""
+    subprocess.run([os.path.join(BUILD, "wine-run"), "cmd.exe", "/c", "exit", "0"], env=wine_env(), check=True,
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def wine_command(*args, shell_setup=""):
+    """The command that runs a Windows program (path or name, arguments) in
+    the test prefix, after `shell_setup` (shell commands)."""
+    return ["bash", "-c", 'source "$1"; shift; %s exec "$WINE" "$@"' % shell_setup, "-", WINEENV] + list(args)
+
+
+def wine(*args, env=None):
+    """Runs a Windows program in the test prefix; output captured as bytes."""
+    return subprocess.run(wine_command(*args), env=env or wine_env(), stdin=subprocess.DEVNULL,
+                          capture_output=True, timeout=120)
+
+
+def run_probe(work, lua, file_size_kib=None, answers=()):
     """Runs the probe installer with `lua` as its script; returns the trace
-    lines and the records. With a size limit, writes past it fail (EFBIG)."""
+    lines (a line per dialog first, see vektrace) and the records. Dialogs
+    are pressed with `answers` in order. With a size limit, writes past it
+    fail (EFBIG)."""
     work.write("script.lua", lua.encode("utf-8"))
-    env = dict(os.environ, VEK_WINEPREFIX=os.path.join(BUILD, "wineprefix"),
-               VEK_PROBE_SCRIPT=work.win + "\\script.lua", VEK_PROBE_OUT=work.win + "\\records.txt")
+    env = wine_env(VEK_PROBE_SCRIPT=work.win + "\\script.lua", VEK_PROBE_OUT=work.win + "\\records.txt")
     limit = "ulimit -f %d; trap '' XFSZ;" % file_size_kib if file_size_kib else ""
     # The server runs already (unlimited): the limit reaches only the programs started here.
-    subprocess.run([os.path.join(BUILD, "wine-run"), "cmd.exe", "/c", "exit", "0"], env=env, check=True,
-                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    run = subprocess.run(["bash", "-c", 'source "$1"; %s exec "$WINE" "$2" "$3"' % limit, "-", WINEENV,
-                          os.path.join(BUILD, "tests", "vektrace.exe"),
-                          os.path.join(BUILD, "tests", "installers", "probe.exe")],
+    start_server()
+    options = [word for answer in answers for word in ("--answer", answer)]
+    run = subprocess.run(wine_command(build_program("vektrace.exe"), *options, build_program("installers/probe.exe"),
+                                      shell_setup=limit),
                          env=env, stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
     traces = run.stdout.decode("utf-8", "replace").splitlines()
     with open(work.path("records.txt"), encoding="utf-8") as f:
