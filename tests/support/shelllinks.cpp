@@ -26,6 +26,8 @@ Link ReadLink(const std::wstring& file) {
     link.folder = text;
     shell->GetDescription(text, 1024);
     link.description = text;
+    shell->GetIconLocation(text, 1024, &link.iconIndex);
+    link.icon = text;
     return link;
 }
 

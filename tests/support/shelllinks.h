@@ -6,7 +6,8 @@
 namespace vektest {
 
 struct Link {
-    std::wstring path, arguments, folder, description;
+    std::wstring path, arguments, folder, description, icon;
+    int iconIndex = -1;
 };
 
 // Empty fields when the file cannot be loaded as a shortcut.
