@@ -1,7 +1,10 @@
 // Stand-in for the product's service: registers and removes itself with the
 // service control manager, and runs as a service that starts and stops on
-// request. --slow-start and --hang-on-stop make it a slow starter or a
-// service that never stops, to exercise a caller's bounded waits.
+// request. "--install" alone is the product's own registration, the one its
+// installer makes: TovikCleanSvc, started with Windows, as LocalSystem.
+// "--install <name>" registers a test service started on demand;
+// --slow-start and --hang-on-stop make it a slow starter or a service that
+// never stops, to exercise a caller's bounded waits.
 #include <windows.h>
 #include <winsvc.h>
 
@@ -17,8 +20,10 @@ constexpr DWORD kStartHintMs = 200;
 constexpr DWORD kStopHintMs = 500;
 constexpr DWORD kHangHintMs = 1000;
 
+constexpr wchar_t kProductService[] = L"TovikCleanSvc";
+
 constexpr wchar_t kUsage[] =
-    L"usage: divaruzov --install <name> [--display <name>] [--hang-on-stop] [--slow-start <ms>]"
+    L"usage: divaruzov --install | --install <name> [--display <name>] [--hang-on-stop] [--slow-start <ms>]"
     L" | --uninstall <name> | --service [--hang-on-stop] [--slow-start <ms>]\r\n";
 
 // No CRT stdio: the console gets UTF-16, a pipe or file gets UTF-8.
@@ -82,6 +87,10 @@ struct Options {
     const wchar_t* display = nullptr;
     bool hangOnStop = false;
     DWORD slowStartMs = 0;
+    // Test services start on demand and keep the start type of an earlier
+    // registration; the product's service starts with Windows, always.
+    DWORD startType = SERVICE_DEMAND_START;
+    bool forceStartType = false;
 };
 
 // Flags after the mode (and its name); --display only where allowed.
@@ -126,9 +135,9 @@ int Install(const wchar_t* name, const Options& options) {
     vek::UniqueService manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
     if (!manager) return static_cast<int>(Fail(L"OpenSCManagerW", ::GetLastError()));
     vek::UniqueService service(::CreateServiceW(manager.get(), name, options.display ? options.display : name,
-                                                SERVICE_QUERY_STATUS, SERVICE_WIN32_OWN_PROCESS,
-                                                SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, command.c_str(), nullptr,
-                                                nullptr, nullptr, nullptr, nullptr));
+                                                SERVICE_QUERY_STATUS, SERVICE_WIN32_OWN_PROCESS, options.startType,
+                                                SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr,
+                                                nullptr, nullptr));
     if (service) return 0;
     const DWORD error = ::GetLastError();
     if (error != ERROR_SERVICE_EXISTS) return static_cast<int>(Fail(L"CreateServiceW", error));
@@ -136,8 +145,9 @@ int Install(const wchar_t* name, const Options& options) {
     // Installed over an earlier copy: point it at this one.
     service.reset(::OpenServiceW(manager.get(), name, SERVICE_CHANGE_CONFIG));
     if (!service) return static_cast<int>(Fail(L"OpenServiceW", ::GetLastError()));
-    if (!::ChangeServiceConfigW(service.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
-                                command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, options.display)) {
+    const DWORD startType = options.forceStartType ? options.startType : SERVICE_NO_CHANGE;
+    if (!::ChangeServiceConfigW(service.get(), SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, command.c_str(),
+                                nullptr, nullptr, nullptr, nullptr, nullptr, options.display)) {
         return static_cast<int>(Fail(L"ChangeServiceConfigW", ::GetLastError()));
     }
     return 0;
@@ -170,6 +180,14 @@ DWORD StopAndWait(SC_HANDLE service) {
         if (now >= deadline) return Fail(L"waiting for the service to stop", ERROR_SERVICE_REQUEST_TIMEOUT);
         ::Sleep(static_cast<DWORD>(deadline - now < kPollMs ? deadline - now : kPollMs));
     }
+}
+
+// Display name the same as the service's; no account named: LocalSystem.
+int InstallProduct() {
+    Options options;
+    options.startType = SERVICE_AUTO_START;
+    options.forceStartType = true;
+    return Install(kProductService, options);
 }
 
 int Uninstall(const wchar_t* name) {
@@ -271,6 +289,7 @@ int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return Usage();
     const std::wstring mode = argv[1];
     Options options;
+    if (mode == L"--install" && argc == 2) return InstallProduct();
     if (mode == L"--install" && argc >= 3 && ParseOptions(argc, argv, 3, true, options)) {
         return Install(argv[2], options);
     }

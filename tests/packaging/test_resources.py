@@ -21,6 +21,9 @@ REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 BUILD_ROOT = None  # set from the command line
 
 RT_ICON, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 6, 14, 16, 24
+# The product's programs and libraries that the install acts on.
+PAYLOAD = sorted(["TovikCCleanerMain.exe", "divaruzov.exe", "qorstat.dll", "udp_qor.dll", "func_helper.dll",
+                  "Uninstall.exe"])
 TARGETS = {  # arch: (machine, optional header magic, sizeof(size_t))
     "i686": (0x14C, 0x10B, 4),
     "x86_64": (0x8664, 0x20B, 8),
@@ -155,7 +158,7 @@ class InstallerResources(unittest.TestCase):
                     listing = subprocess.run(["7zz", "l", "-slt", archive], capture_output=True, text=True)
                 self.assertEqual(listing.returncode, 0, listing.stdout + listing.stderr)
                 files = re.findall(r"(?m)^Path = (.*)$", listing.stdout.split("\n----------\n", 1)[1])
-                self.assertIn("TovikCCleanerMain.exe", files)
+                self.assertEqual(sorted(files), PAYLOAD)
                 # 7zz adds BCJ for executables, so the line reads "LZMA2:17 BCJ"
                 self.assertRegex(listing.stdout, r"(?m)^Method = .*\bLZMA2\b")
                 # 7zz reports "Solid = -" when a block holds a single file

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""The statistics libraries of both targets: exactly the expected exports,
-under their plain names, and on i686 each export removes its own arguments
-(the Windows API convention), as its first return instruction shows."""
+"""The product's libraries that the installer's scripts load (the statistics
+pair and the helper library), for both targets: exactly the expected
+exports, under their plain names, and on i686 each export removes its own
+arguments (the Windows API convention), as its first return instruction
+shows."""
 import re
 import subprocess
 import sys
@@ -17,6 +19,7 @@ QORSTAT = {
     "stat_mutilaction": 12, "stat_install": 4, "stat_close": 4, "stat_app_install": 8, "stat_http_post": 16,
 }
 UDP_QOR = {"udp_qor_start": 0, "udp_qor_send": 16, "udp_qor_stop": 4}
+FUNC_HELPER = {"CreateDesktopShortcut": 12, "AllowAccountPrivilege": 4}
 
 
 def exports(tool, dll):
@@ -56,6 +59,10 @@ class StatLibraries(unittest.TestCase):
     def test_udp_qor(self):
         for arch in ("i686", "x86_64"):
             self.check(arch, "udp_qor.dll", UDP_QOR)
+
+    def test_func_helper(self):
+        for arch in ("i686", "x86_64"):
+            self.check(arch, "func_helper.dll", FUNC_HELPER)
 
 
 if __name__ == "__main__":

@@ -25,6 +25,10 @@ std::wstring BuildPath(const std::wstring& relative) { return TestBinDir() + L"\
 
 std::wstring ProductPath(const std::wstring& name) { return TestBinDir() + L"\\..\\product\\" + name; }
 
+std::wstring PayloadPath(const std::wstring& name) {
+    return TestBinDir().substr(0, TestBinDir().find_last_of(L'\\')) + L"\\payload\\" + name;
+}
+
 std::wstring TempFolder() { return vek::TempFolder(); }
 
 std::wstring CopyOfSleeper(const TempDir& dir, const std::wstring& name) {

@@ -14,6 +14,8 @@ std::wstring InstallerPath(const std::wstring& name);
 std::wstring BuildPath(const std::wstring& relative);
 // A product file built for the payload (build/<arch>/product/<name>).
 std::wstring ProductPath(const std::wstring& name);
+// A file of the payload folder as the installer packs it (build/<arch>/payload/<name>).
+std::wstring PayloadPath(const std::wstring& name);
 // The folder of the running test program.
 std::wstring TestBinDir();
 

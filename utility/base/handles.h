@@ -74,6 +74,10 @@ struct Service {  // OpenSCManager, OpenService, CreateService: NULL on failure
     static SC_HANDLE Invalid() { return nullptr; }
     static void Close(SC_HANDLE s) { ::CloseServiceHandle(s); }
 };
+struct Local {  // blocks the system allocates for the caller (security descriptors)
+    static HLOCAL Invalid() { return nullptr; }
+    static void Close(HLOCAL p) { ::LocalFree(p); }
+};
 }  // namespace traits
 
 using UniqueHandle = UniqueResource<HANDLE, traits::Handle>;
@@ -83,6 +87,7 @@ using UniqueKey = UniqueResource<HKEY, traits::RegKey>;
 using UniqueModule = UniqueResource<HMODULE, traits::Module>;
 using UniqueResourceData = UniqueResource<HGLOBAL, traits::Resource>;
 using UniqueService = UniqueResource<SC_HANDLE, traits::Service>;
+using UniqueLocal = UniqueResource<HLOCAL, traits::Local>;
 
 // COM interface pointer: releases on destruction.
 template <typename I>
