@@ -120,3 +120,7 @@ printf 'extract %s MB (archive %s MB, largest solid block %s MB): Lua_UnCompress
     "$unpacked_mb" "$archive_mb" "$largest_block_mb" "$wine_s" "$ok" "$same" "$sz_s" "$(echo "$sz_s / $wine_s" | bc -l)" \
     "$(echo "$peak_rss_kb / 1024" | bc -l)" "$(echo "$peak / 1048576" | bc -l)"
 rm -rf "$bench"
+
+# A whole silent install (median of 5 fresh prefixes) next to 7zz extracting
+# the same payload; peak memory; installer and payload sizes.
+python3 "$root/tests/bench/install_bench.py" "$(dirname "$B")" 5
