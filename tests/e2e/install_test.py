@@ -400,6 +400,17 @@ class Failures(InstallCase):
             self.assertIsNone(reg[key], key)
         self.assertNotIn("TovikClean", reg["reg:" + RUN_KEY] or {})
 
+    def test_0_windows_before_7(self):
+        b = self.bench
+        b.wine(["reg", "add", "HKCU\\Software\\Wine", "/v", "Version", "/d", "winxp", "/f"])
+        try:
+            run = self.install(b.pack("TovikCleanSetup.exe"), "/InstallSlience", "true", answers=["OK"], dialogs=1)
+        finally:
+            b.wine(["reg", "delete", "HKCU\\Software\\Wine", "/v", "Version", "/f"])
+        self.assertEqual(run.dialogs[0]["text"], PRODUCT + " 目前只支持WIN7和更新的Windows操作系统！")
+        self.assertNoRegistry()
+        self.assertFalse(os.path.exists(b.unix(DEFAULT_FOLDER)))
+
     def test_1_damaged_payload(self):
         damaged = os.path.join(BUILD, "tests", "archives", "broken-crc.7z")
         run = self.install(self.bench.pack("damaged.exe", payload=damaged), "/InstallSlience", "true",
