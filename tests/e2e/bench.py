@@ -29,6 +29,18 @@ def unwin(text):
     return text.replace("\\r", "\r").replace("\\n", "\n").replace("\\t", "\t")
 
 
+def poll(fetch, predicate, timeout):
+    """fetch() until its result satisfies `predicate` or `timeout` seconds
+    passed; the last result. For states that no event announces across the
+    Wine boundary (a record file, a window, a service gone)."""
+    deadline = time.monotonic() + timeout
+    while True:
+        result = fetch()
+        if predicate(result) or time.monotonic() > deadline:
+            return result
+        time.sleep(0.1)
+
+
 class Run:
     def __init__(self, completed):
         self.exit_code = completed.returncode
@@ -80,12 +92,7 @@ class StatRecords:
 
     def wait_for(self, mark, predicate, timeout=15):
         """Records after `mark` once `predicate` holds for them (or the deadline passed)."""
-        deadline = time.monotonic() + timeout
-        while True:
-            records = self.since(mark)
-            if predicate(records) or time.monotonic() > deadline:
-                return records
-            time.sleep(0.1)
+        return poll(lambda: self.since(mark), predicate, timeout)
 
 
 class Bench:
@@ -197,12 +204,7 @@ class Bench:
 
     def wait_until(self, query, predicate, timeout=20):
         """The answer to `query` once `predicate` holds for it (or the last one)."""
-        deadline = time.monotonic() + timeout
-        while True:
-            answer = self.inspect(query)
-            if predicate(answer) or time.monotonic() > deadline:
-                return answer
-            time.sleep(0.2)
+        return poll(lambda: self.inspect(query), predicate, timeout)
 
     def reg_delete(self, key):
         self.wine(["reg", "delete", key, "/f"], timeout=60)
