@@ -387,6 +387,7 @@ on_extract_error = function(path, code)
         return 2
     end
     local name = Lua_PathYetAnotherMakeUniqueName(temp_name)
+    Lua_DeleteFileEx(temp_name)  -- the empty file that reserved the name
     Lua_Logout(name)
     if Lua_MoveFile(path, name) then
         Lua_DeleteFileAfterReboot(name)

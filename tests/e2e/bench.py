@@ -216,6 +216,32 @@ class Bench:
         match = re.search(r"REG_MULTI_SZ\s+(.*)", text)
         return [p for p in match.group(1).split("\\0") if p] if match else []
 
+    # ---- snapshots ---------------------------------------------------------------
+
+    SNAPSHOT_KEYS = {"system.reg": ("HKLM", ("Software\\", "System\\CurrentControlSet\\Services\\")),
+                     "user.reg": ("HKCU", ("Software\\",))}
+    SNAPSHOT_FOLDERS = ("Program Files", "Program Files (x86)", "ProgramData", "users")
+
+    def snapshot(self):
+        """The registry below HKLM\\Software, the services and HKCU\\Software,
+        and every file and folder below Program Files, ProgramData and the
+        users' folders, as sets of lines. Taken with the server stopped (it
+        writes the hives then) and started again."""
+        self.stop()
+        lines = set()
+        for hive, (root, prefixes) in self.SNAPSHOT_KEYS.items():
+            lines |= {root + "\\" + line for line in read_hive(os.path.join(self.prefix, hive))
+                      if line.startswith(prefixes)}
+        drive = os.path.join(self.prefix, "drive_c")
+        for top in self.SNAPSHOT_FOLDERS:
+            for folder, dirs, files in os.walk(os.path.join(drive, top)):
+                rel = os.path.relpath(folder, drive)
+                lines.add("C:/%s/" % rel)
+                lines |= {"C:/%s/%s %d" % (rel, name, os.path.getsize(os.path.join(folder, name)))
+                          for name in files if os.path.isfile(os.path.join(folder, name))}
+        self.start()
+        return lines
+
     # ---- installers --------------------------------------------------------------
 
     def pack(self, name, config=None, payload=None, install_script=None, stat_ports=None):
@@ -229,6 +255,7 @@ class Bench:
             "global_udp_un_install_port": str(ports["udp_other"]),
             "global_install_PostURL": '"http://127.0.0.1:%d/api/InstallStat"' % ports["http_ok"],
             "global_Uninstall_PostURL": '"http://127.0.0.1:%d/api/UnInstallStat"' % ports["http_ok"],
+            "global_Uninstall_ReasonURL": '"http://127.0.0.1:%d/api/v1/feedback/add"' % ports["http_ok"],
         }
         values.update(config or {})
         scripts = os.path.join(self.root, "scripts-" + re.sub(r"[^\w.-]", "_", name))
@@ -260,6 +287,25 @@ class Bench:
     def resource(self, installer, name):
         _, resources = read_pe(self.unix(installer))
         return resources[("LUA", name)]
+
+
+def read_hive(path):
+    """Lines "<key>\\<value line>" (and "<key>\\" for every key) of a Wine
+    hive file, without its time stamps."""
+    lines, key, pending = [], None, ""
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for raw in f:
+            line = pending + raw.rstrip("\n")
+            if line.endswith("\\") and not line.startswith("["):
+                pending = line[:-1].strip() if pending else line[:-1]
+                continue
+            pending = ""
+            if line.startswith("["):
+                key = line[1:line.rindex("]")].replace("\\\\", "\\")
+                lines.append(key + "\\")
+            elif key is not None and line and not line.startswith(("#", ";")):
+                lines.append(key + "\\" + line)
+    return lines
 
 
 def shipped_install_script():

@@ -79,10 +79,10 @@ class InstallCase(unittest.TestCase):
         self.assertEqual(len(run.dialogs), dialogs, run.describe())
         return run
 
-    def reports(self, mark):
-        """The install datagram and post received after `mark`, as texts."""
+    def reports(self, mark, posts_expected=1):
+        """The install datagrams and posts received after `mark`, as texts."""
         udp, http = self.stat.ports["udp_other"], self.stat.ports["http_ok"]
-        records = self.stat.wait_for(mark, lambda r: any(x["port"] == http for x in r))
+        records = self.stat.wait_for(mark, lambda r: len([x for x in r if x["port"] == http]) >= posts_expected)
         installs = [r["payload"] for r in records if r["port"] == udp and r["payload"].startswith("QOR1 install")]
         posts = [(r["path"], r["body"]) for r in records if r["port"] == http]
         return installs, posts
