@@ -2,9 +2,11 @@
 // already done, and deletions that meet a locked file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
+#include "tests/support/system.h"
 #include "tests/support/testenv.h"
 #include "utility/base/fileops.h"
 #include "utility/base/handles.h"
@@ -131,4 +133,71 @@ TEST(FileOps, TemporaryNamesAndModulePaths) {
     EXPECT_EQ(vek::LoadedModulePath(std::nullopt), self);
     EXPECT_EQ(vek::LoadedModulePath(L"vek-not-loaded.dll"), self) << "a module not loaded: the program";
     EXPECT_NE(vek::LoadedModulePath(L"kernel32.dll"), self);
+}
+
+TEST(FileOps, ReadingAFileStopsAtTheSizeLimit) {
+    TempDir dir;
+    ASSERT_TRUE(WriteBytes(dir / L"four.bin", "abcd"));
+    ASSERT_TRUE(WriteBytes(dir / L"empty.bin", ""));
+    ::CreateDirectoryW((dir / L"folder").c_str(), nullptr);
+    const struct {
+        const wchar_t* name;
+        unsigned long long limit;
+        bool ok;
+        DWORD error;
+        std::string bytes;
+    } cases[] = {
+        {L"four.bin", 4, true, ERROR_SUCCESS, "abcd"},
+        {L"four.bin", 100, true, ERROR_SUCCESS, "abcd"},
+        {L"four.bin", 3, false, ERROR_FILE_TOO_LARGE, ""},
+        {L"empty.bin", 0, true, ERROR_SUCCESS, ""},
+        {L"missing.bin", 100, false, ERROR_FILE_NOT_FOUND, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf8(c.name) + " " + std::to_string(c.limit));
+        std::string bytes = "left over";
+        const vek::Status read = vek::ReadFileLimited(dir / c.name, c.limit, &bytes);
+        EXPECT_EQ(read.ok, c.ok);
+        if (!c.ok) {
+            EXPECT_EQ(read.error, c.error);
+        }
+        EXPECT_EQ(bytes, c.bytes);
+    }
+    std::string bytes;
+    EXPECT_FALSE(vek::ReadFileLimited(dir / L"folder", 100, &bytes).ok) << "a folder is not a file";
+}
+
+TEST(FileOps, FreshFoldersAreNewEachTime) {
+    TempDir dir;
+    const std::wstring parent = dir.path() + L"\\";
+    const auto first = vek::MakeFreshFolder(parent, L"Work-");
+    const auto second = vek::MakeFreshFolder(parent, L"Work-");
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(*first, *second);
+    for (const std::wstring& folder : {*first, *second}) {
+        EXPECT_EQ(folder.rfind(parent + L"Work-", 0), 0u);
+        EXPECT_EQ(folder.size(), parent.size() + 5 + 16);
+        EXPECT_EQ(::GetFileAttributesW(folder.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    }
+    EXPECT_FALSE(vek::MakeFreshFolder(dir / L"missing\\", L"Work-")) << "the parent is not made";
+}
+
+TEST(FileOps, AFolderGoesAtRebootAfterItsFiles) {
+    TempDir dir;
+    const std::wstring folder = dir / L"work";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    ::CreateDirectoryW((folder + L"\\sub").c_str(), nullptr);
+    for (const wchar_t* name : {L"\\a.exe", L"\\b.dll"}) ASSERT_TRUE(WriteBytes(folder + name, "x"));
+    vek::DeleteFolderAfterReboot(folder);
+    const std::vector<std::wstring> pending = PendingDeletions();
+    const auto at = [&](const std::wstring& path) {
+        return std::find(pending.rbegin(), pending.rend(), L"\\??\\" + path) - pending.rbegin();
+    };
+    const auto count = static_cast<std::ptrdiff_t>(pending.size());
+    ASSERT_LT(at(folder), count);
+    EXPECT_LT(at(folder), at(folder + L"\\a.exe")) << "the folder is named after its files";
+    EXPECT_LT(at(folder), at(folder + L"\\b.dll"));
+    EXPECT_LT(at(folder + L"\\a.exe"), count);
+    EXPECT_LT(at(folder + L"\\b.dll"), count);
+    EXPECT_EQ(at(folder + L"\\sub"), count) << "subfolders are left alone";
 }

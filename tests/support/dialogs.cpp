@@ -127,6 +127,36 @@ bool PressButton(const DialogInfo& dialog, const std::wstring& command) {
                           reinterpret_cast<LPARAM>(button)) != FALSE;
 }
 
+bool PressControl(HWND dialog, int id) {
+    HWND control = ::GetDlgItem(dialog, id);
+    return control && ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                                     reinterpret_cast<LPARAM>(control)) != FALSE;
+}
+
+namespace {
+
+// A message to a control of another process, bounded: a hung program must
+// fail the test, not hang it.
+bool SendToControl(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND control = ::GetDlgItem(dialog, id);
+    DWORD_PTR result = 0;
+    return control && ::SendMessageTimeoutW(control, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &result) != 0;
+}
+
+}  // namespace
+
+bool SetCheck(HWND dialog, int id, bool checked) {
+    return SendToControl(dialog, id, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool SetControlText(HWND dialog, int id, const std::wstring& text) {
+    return SendToControl(dialog, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::wstring ControlText(HWND dialog, int id) { return WindowText(::GetDlgItem(dialog, id)); }
+
+bool ControlVisible(HWND dialog, int id) { return ::IsWindowVisible(::GetDlgItem(dialog, id)) != FALSE; }
+
 std::optional<DialogInfo> AnswerDialog(DWORD pid, const std::wstring& command, DWORD timeoutMs) {
     auto dialog = WaitForDialog(pid, timeoutMs);
     if (dialog) PressButton(*dialog, command);

@@ -35,6 +35,17 @@ bool IsButtonCommand(const std::wstring& command);
 // "Ignore", "Yes", "No". False when the dialog has no such button.
 bool PressButton(const DialogInfo& dialog, const std::wstring& command);
 
+// Dialogs of the program's own (not message boxes), driven by control id.
+// Presses the button `id` (a posted WM_COMMAND, as a click sends it).
+bool PressControl(HWND dialog, int id);
+// Checks or clears the check box `id` (BM_SETCHECK).
+bool SetCheck(HWND dialog, int id, bool checked);
+// Replaces the text of the control `id` (WM_SETTEXT, carried across processes).
+bool SetControlText(HWND dialog, int id, const std::wstring& text);
+// The text of the control `id` (a static or button: its window text).
+std::wstring ControlText(HWND dialog, int id);
+bool ControlVisible(HWND dialog, int id);
+
 // Waits for the dialog of `pid`, presses `command`, returns what it showed.
 std::optional<DialogInfo> AnswerDialog(DWORD pid, const std::wstring& command, DWORD timeoutMs = 20000);
 

@@ -1,5 +1,7 @@
 #include "process.h"
 
+#include <tlhelp32.h>
+
 #include <map>
 #include <thread>
 
@@ -136,6 +138,32 @@ Started StartProcess(const std::wstring& exe, const std::wstring& args,
         started.pid = pi.dwProcessId;
     }
     return started;
+}
+
+namespace {
+
+DWORD ChildProcess(DWORD parentPid, const std::wstring& exeName) {
+    vek::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = snapshot && ::Process32FirstW(snapshot.get(), &entry); more;
+         more = ::Process32NextW(snapshot.get(), &entry)) {
+        if (entry.th32ParentProcessID == parentPid && _wcsicmp(entry.szExeFile, exeName.c_str()) == 0)
+            return entry.th32ProcessID;
+    }
+    return 0;
+}
+
+}  // namespace
+
+DWORD WaitForChildProcess(DWORD parentPid, const std::wstring& exeName, DWORD timeoutMs) {
+    vek::UniqueHandle parent(::OpenProcess(SYNCHRONIZE, FALSE, parentPid));
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (const DWORD child = ChildProcess(parentPid, exeName)) return child;
+        if (!parent || ::GetTickCount64() >= deadline || ::WaitForSingleObject(parent.get(), 50) != WAIT_TIMEOUT)
+            return ChildProcess(parentPid, exeName);
+    }
 }
 
 DWORD WaitExit(HANDLE process, DWORD timeoutMs) {

@@ -46,6 +46,11 @@ struct Started {
 };
 Started StartProcess(const std::wstring& exe, const std::wstring& args,
                      const std::vector<std::pair<std::wstring, std::wstring>>& env = {});
+// The first process named `exeName` (ignoring case) that `parentPid` started,
+// polled for (no event announces it) up to `timeoutMs` or until the parent
+// ends; 0 when none appeared.
+DWORD WaitForChildProcess(DWORD parentPid, const std::wstring& exeName, DWORD timeoutMs);
+
 // Waits for the end of the process; returns its exit code, or STILL_ACTIVE.
 DWORD WaitExit(HANDLE process, DWORD timeoutMs);
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "utility/base/handles.h"
+#include "utility/base/guardmutex.h"
 #include "vekinstaller/appinstance.h"
 
 TEST(AppInstance, MutexNameCarriesTheApplicationId) {
@@ -37,6 +38,6 @@ TEST(AppInstance, AGuardThatCannotBeOpenedBelongsToAnotherInstaller) {
         {false, ERROR_PATH_NOT_FOUND, false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(HeldByAnotherInstance(c.created, c.error), c.other) << c.created << " " << c.error;
+        EXPECT_EQ(vek::HeldByAnotherInstance(c.created, c.error), c.other) << c.created << " " << c.error;
     }
 }

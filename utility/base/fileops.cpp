@@ -1,10 +1,14 @@
 #include "fileops.h"
 
+#include <ntsecapi.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <iterator>
 
+#include "utility/base/folderwalk.h"
+#include "utility/base/handles.h"
 #include "utility/base/paths.h"
 #include "utility/base/trace.h"
 
@@ -126,6 +130,66 @@ bool DeleteFileOrTree(const std::wstring& path, const DeleteFailure* onFailure) 
 Status DeleteAfterReboot(const std::wstring& path) {
     if (!PathExists(path)) return Status::Gone(ERROR_FILE_NOT_FOUND);
     return Status::FromBool(::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+}
+
+void DeleteFolderAfterReboot(const std::wstring& folder) {
+    ForEachEntry(folder, [&](const WIN32_FIND_DATAW& entry) {
+        if (!IsFolderEntry(entry) || IsLinkEntry(entry)) DeleteAfterReboot(JoinPath(folder, entry.cFileName));
+    });
+    DeleteAfterReboot(folder);
+}
+
+namespace {
+
+// 16 hex digits from the system's random source; empty when it fails.
+std::wstring RandomHex() {
+    unsigned char bytes[8] = {};
+    if (!::RtlGenRandom(bytes, sizeof bytes)) return {};
+    wchar_t text[2 * sizeof bytes + 1] = {};
+    for (size_t i = 0; i < sizeof bytes; ++i) _snwprintf(text + 2 * i, 3, L"%02x", bytes[i]);
+    return text;
+}
+
+Status ReadOpenFile(HANDLE file, unsigned long long limit, std::string* bytes) {
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!::GetFileInformationByHandle(file, &info)) return Status::LastError();
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return Status::Failure(ERROR_CANT_ACCESS_FILE);
+    const unsigned long long size = (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    if (size > limit) return Status::Failure(ERROR_FILE_TOO_LARGE);
+    bytes->assign(static_cast<size_t>(size), '\0');
+    size_t done = 0;
+    while (done < bytes->size()) {
+        DWORD read = 0;
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes->size() - done, 1u << 20));
+        if (!::ReadFile(file, bytes->data() + done, want, &read, nullptr)) return Status::LastError();
+        if (read == 0) return Status::Failure(ERROR_HANDLE_EOF);  // shrank while being read
+        done += read;
+    }
+    return Status::Success();
+}
+
+}  // namespace
+
+std::optional<std::wstring> MakeFreshFolder(const std::wstring& parent, const std::wstring& prefix) {
+    constexpr int kAttempts = 8;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const std::wstring random = RandomHex();
+        if (random.empty()) return std::nullopt;
+        const std::wstring folder = parent + prefix + random;
+        if (::CreateDirectoryW(folder.c_str(), nullptr)) return folder;
+        if (::GetLastError() != ERROR_ALREADY_EXISTS) return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+Status ReadFileLimited(const std::wstring& path, unsigned long long limit, std::string* bytes) {
+    bytes->clear();
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return Status::LastError();
+    const Status read = ReadOpenFile(file.get(), limit, bytes);
+    if (!read) bytes->clear();
+    return read;
 }
 
 std::optional<std::wstring> MakeTempFile(const std::wstring& folder, const std::wstring& prefix) {

@@ -46,6 +46,21 @@ bool DeleteFileOrTree(const std::wstring& path, const DeleteFailure* onFailure);
 // Registers `path` for deletion at the next system start; ok for a missing path.
 Status DeleteAfterReboot(const std::wstring& path);
 
+// Registers every file directly in `folder`, then the folder itself, for
+// deletion at the next system start: the folder goes only once it is empty,
+// so its files are named first. Links are registered as themselves.
+void DeleteFolderAfterReboot(const std::wstring& folder);
+
+// Creates a folder "<parent><prefix><16 random hex digits>" that did not
+// exist before: a name that is taken (by a folder, a file or a link) is
+// never used, another random one is tried. Nothing when none could be made.
+std::optional<std::wstring> MakeFreshFolder(const std::wstring& parent, const std::wstring& prefix);
+
+// Reads the whole file at `path` if it holds at most `limit` bytes. Fails
+// with ERROR_FILE_TOO_LARGE above it, and with ERROR_CANT_ACCESS_FILE for a
+// link, which is not followed; otherwise with the system's error.
+Status ReadFileLimited(const std::wstring& path, unsigned long long limit, std::string* bytes);
+
 // GetTempFileNameW in `folder` with `prefix`: creates the empty file and
 // gives its path; nothing when the system fails.
 std::optional<std::wstring> MakeTempFile(const std::wstring& folder, const std::wstring& prefix);

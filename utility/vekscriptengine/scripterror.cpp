@@ -1,7 +1,8 @@
-// The message handler of protected calls: a script error ends the installer
+// The message handler of protected calls: a script error ends the program
 // after showing the error and the script call stack.
 #include <lua/lauxlib.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
@@ -10,6 +11,8 @@
 #include "utility/vekscriptengine/vekscriptengine.h"
 
 namespace {
+
+std::atomic<unsigned> g_exitCode{0};
 
 void AppendFormat(std::string& out, const char* format, ...) {
     va_list args;
@@ -57,7 +60,7 @@ void AppendCallStack(lua_State* L, std::string& out) {
     message += L"请向我们反馈以上错误信息，以便我们改善产品质量！";
     ::MessageBoxW(nullptr, message.c_str(), L":-( 杯具，脚本执行时发生错误", MB_ICONERROR);
     VekScriptEngine::GetInstance().Abandon();
-    ::ExitProcess(0);
+    ::ExitProcess(g_exitCode.load());
 }
 
 }  // namespace
@@ -65,3 +68,5 @@ void AppendCallStack(lua_State* L, std::string& out) {
 int OnScriptError(lua_State* L) { ShowAndExit(L, lua_tolstring(L, 1, nullptr)); }
 
 void OnUnhandledException(lua_State* L) { ShowAndExit(L, "C++ exception in host code"); }
+
+void SetScriptErrorExitCode(unsigned code) { g_exitCode.store(code); }

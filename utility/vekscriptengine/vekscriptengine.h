@@ -64,7 +64,10 @@ private:
 };
 
 // Message handler of every protected call: shows the error and the script call
-// stack in a message box and ends the process with code 0. Never returns.
+// stack in a message box and ends the process. Never returns.
 int OnScriptError(lua_State* L);
+// The exit code of a process that a script error ends: 0 unless the program
+// sets another (a caller that waits for it must see the failure).
+void SetScriptErrorExitCode(unsigned code);
 // The same end for a C++ exception of host code that reached a protected call.
 [[noreturn]] void OnUnhandledException(lua_State* L);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "utility/base/dllsearch.h"
+#include "utility/base/fileops.h"
 #include "utility/base/paths.h"
 #include "utility/base/textconv.h"
 #include "utility/base/trace.h"
@@ -52,6 +53,40 @@ bool CHostSession::RunChunks(std::initializer_list<const wchar_t*> names) {
         }
     }
     return true;
+}
+
+namespace {
+
+std::wstring ReadFailure(const std::wstring& path, const vek::Status& read, unsigned long long limit) {
+    if (read.NotFound()) return L"chunk file missing: " + path;
+    if (read.error == ERROR_FILE_TOO_LARGE)
+        return L"chunk file larger than " + std::to_wstring(limit) + L" bytes: " + path;
+    return L"chunk file unreadable (error " + std::to_wstring(read.error) + L"): " + path;
+}
+
+}  // namespace
+
+bool CHostSession::RunChunkFiles(std::initializer_list<std::wstring> paths, unsigned long long sizeLimit) {
+    VekScriptEngine& engine = VekScriptEngine::GetInstance();
+    for (const std::wstring& path : paths) {
+        std::string bytes;
+        const vek::Status read = vek::ReadFileLimited(path, sizeLimit, &bytes);
+        if (!read) {
+            Report(ReadFailure(path, read, sizeLimit));
+            return false;
+        }
+        const std::string name = vek::WideToUtf8(path.substr(path.find_last_of(L'\\') + 1));
+        if (!engine.DoBuffer(bytes.data(), bytes.size(), name.c_str())) {
+            Report(L"chunk did not load or run: " + path);
+            return false;
+        }
+    }
+    return true;
+}
+
+void CHostSession::Report(const std::wstring& text, const char* file, const char* function, int line) {
+    vek::Trace(L"%s", text.c_str());
+    CRuvoBaseLog::GetInstance().Info(file, function, line, vek::WideToThreadAnsi(text));
 }
 
 void CHostSession::StartCom() {

@@ -26,6 +26,15 @@ public:
     // Runs the "LUA" resources of the program in order; the first that
     // fails ends it with the trace "DoResLua failed, <name>".
     bool RunChunks(std::initializer_list<const wchar_t*> names);
+    // Runs chunk files (compiled or source) in order, each read whole when
+    // it holds at most `sizeLimit` bytes; the first that is missing, too
+    // large, unreadable or failing ends it, with the reason in the log.
+    bool RunChunkFiles(std::initializer_list<std::wstring> paths, unsigned long long sizeLimit);
+
+    // One line to the debug trace and the diagnostic log, which names the
+    // caller's place.
+    static void Report(const std::wstring& text, const char* file = __builtin_FILE(),
+                       const char* function = __builtin_FUNCTION(), int line = __builtin_LINE());
 
     // COM on this thread until the clean-up.
     void StartCom();
