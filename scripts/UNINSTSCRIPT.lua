@@ -334,8 +334,10 @@ function doClean()
         _UninstallLib.lib:UnLoad()
     end
     register_appdata_vars(ChkUserSetting)
+    -- Without the shell's retry dialog: the uninstaller's own copy is still
+    -- running, and a dialog would stop an unattended uninstall for good.
     if _Uninstall_Path ~= nil then
-        Lua_DeleteFile(_Uninstall_Path)
+        Lua_DeleteFileEx(_Uninstall_Path)
     end
     if is_deletable_folder(global_install_path) then
         Lua_DeleteFileAfterReboot(global_install_path)

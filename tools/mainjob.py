@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """The main job: installs the shipped x86_64 installer silently into a fresh,
-throwaway Wine prefix and prints what the product now is on that system.
+throwaway Wine prefix, prints what the product now is on that system, then
+uninstalls it with the product's uninstaller, reboots the prefix and prints
+what is left of it.
 
   mainjob.py BUILD_ROOT      (holds x86_64/ and i686/)
 """
@@ -59,6 +61,38 @@ def show_shortcuts(bench):
         print("  %s\n      -> %s %s" % (link, target.get("target"), target.get("arguments", "")))
 
 
+def leftovers(bench, folder):
+    """What of the product is still on the system."""
+    answers = bench.inspect("reg:HKLM\\SOFTWARE\\TovikClean", "reg:HKCU\\SOFTWARE\\TovikClean",
+                            "reg:" + UNINSTALL_KEY, "reg:" + RUN_KEY, "service:TovikCleanSvc", "folder:16", "folder:23")
+    found = [key[4:] for key in list(answers)[:3] if answers[key] is not None]
+    if "TovikClean" in (answers["reg:" + RUN_KEY] or {}):
+        found.append(RUN_KEY + "\\TovikClean")
+    if answers["service:TovikCleanSvc"]:
+        found.append("service TovikCleanSvc")
+    for path in (folder, answers["folder:16"] + "\\TovikC盘清理.lnk", answers["folder:23"] + "\\TovikC盘清理",
+                 "C:\\users\\%s\\AppData\\Local\\TovikClean" % bench.user):
+        if os.path.exists(bench.unix(path)):
+            found.append(path)
+    return found
+
+
+def uninstall(bench, folder, command):
+    print("\n$ %s /S /ClearUserData   (then a reboot: a cold start of the wine server)" % command)
+    started = time.monotonic()
+    run = bench.run(command, "/S", "/ClearUserData")
+    print("exit code %d after %.1f s" % (run.exit_code, time.monotonic() - started))
+    bench.reboot()
+    found = leftovers(bench, folder)
+    section("after the uninstall and the reboot")
+    if not found:
+        print("  nothing of the product is left: no keys, no service, no files, no shortcuts, no autostart")
+        return 0
+    for item in found:
+        print("  left: " + item)
+    return 1
+
+
 def main():
     build_root = os.path.abspath(sys.argv[1])
     build = os.path.join(build_root, "x86_64")
@@ -96,7 +130,7 @@ def main():
                 service["account"] or "LocalSystem", SERVICE_STATES.get(service["state"], service["state"])))
         else:
             print("  (not registered)")
-        return 0
+        return uninstall(bench, entry["InstallLocation"]["data"], entry["UninstallString"]["data"])
     finally:
         bench.stop()
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """A whole silent install under Wine, each round in a fresh prefix, next to
 7zz extracting the same payload on the Linux side; the installer's peak
-memory; the sizes of the shipped installers and their payload.
+memory; then the product's silent uninstall in the same prefix; the sizes of
+the shipped installers, their payload and the uninstaller.
 
   install_bench.py BUILD_ROOT [ROUNDS]
 
@@ -23,6 +24,9 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 from bench import Bench  # noqa: E402
 
 SCRIPT_PAUSE_S = 2.0
+# The uninstall script waits 1 s after ending the service, 1 s after the
+# unpinning and 6 s before it closes the statistics library.
+UNINSTALL_PAUSES_S = (2.0, 6.0)
 CLOSED = {"udp_other": 9, "http_ok": 9}
 
 
@@ -45,7 +49,11 @@ def install_round(build, number):
         seconds, peak_kb = timed(command, env=bench.env)
         if bench.inspect("reg:HKLM\\SOFTWARE\\TovikClean") is None:
             raise SystemExit("round %d: the install did not complete" % number)
-        return seconds, peak_kb
+        uninstaller = "C:\\Program Files\\TovikClean\\Uninstall.exe"
+        uninstall_s, _ = timed(command[:5] + [uninstaller, "/S"], env=bench.env)
+        if bench.inspect("reg:HKLM\\SOFTWARE\\TovikClean") is not None:
+            raise SystemExit("round %d: the uninstall did not complete" % number)
+        return seconds, peak_kb, uninstall_s
     finally:
         bench.stop()
         shutil.rmtree(bench.root, ignore_errors=True)
@@ -73,20 +81,26 @@ def main():
             installs.append(install_round(build, number))
             extracts.append(sevenzip_round(payload, work))
         archive_size = os.path.getsize(os.path.join(work, "app.7z"))
-    install_s = statistics.median(s for s, _ in installs)
+    install_s = statistics.median(r[0] for r in installs)
+    uninstall_s = statistics.median(r[2] for r in installs)
     sevenzip_s = statistics.median(s for s, _ in extracts)
     print("silent install, median of %d fresh prefixes: %.2f s (%.2f s without the script's %.0f s pause); "
           "rounds %s" % (rounds, install_s, install_s - SCRIPT_PAUSE_S, SCRIPT_PAUSE_S,
-                         " ".join("%.2f" % s for s, _ in installs)))
+                         " ".join("%.2f" % r[0] for r in installs)))
+    print("silent uninstall, median: %.2f s (%.2f s without the script's %.0f s of pauses and its %.0f s wait "
+          "before closing the statistics); rounds %s" % (
+              uninstall_s, uninstall_s - sum(UNINSTALL_PAUSES_S), UNINSTALL_PAUSES_S[0], UNINSTALL_PAUSES_S[1],
+              " ".join("%.2f" % r[2] for r in installs)))
     print("7zz x of the same payload, median: %.3f s" % sevenzip_s)
     print("peak resident memory: installer process %.1f MB (largest of the rounds), 7zz %.1f MB" % (
-        max(kb for _, kb in installs) / 1024, max(kb for _, kb in extracts) / 1024))
+        max(r[1] for r in installs) / 1024, max(kb for _, kb in extracts) / 1024))
     payload_bytes = sum(os.path.getsize(os.path.join(payload, n)) for n in os.listdir(payload))
     print("payload: %d files, %d bytes, packed %d bytes" % (len(os.listdir(payload)), payload_bytes, archive_size))
     for arch in ("i686", "x86_64"):
-        path = os.path.join(build_root, arch, "TovikCleanSetup.exe")
-        if os.path.exists(path):
-            print("%s installer: %d bytes" % (arch, os.path.getsize(path)))
+        for name in ("TovikCleanSetup.exe", "payload/Uninstall.exe"):
+            path = os.path.join(build_root, arch, name)
+            if os.path.exists(path):
+                print("%s %s: %d bytes" % (arch, os.path.basename(name), os.path.getsize(path)))
 
 
 if __name__ == "__main__":

@@ -179,14 +179,14 @@ class Bench:
     def tool(self, name):
         return os.path.join(self.build, "tests", name)
 
-    def run(self, installer, *args, answers=()):
-        """Runs an installer from its folder (its current folder too) under
-        the trace collector, answering its dialogs in order."""
+    def run(self, installer, *args, answers=(), folder=None):
+        """Runs a program under the trace collector, answering its dialogs in
+        order; its current folder is `folder` or its own folder."""
         command = [self.tool("vektrace.exe")]
         for answer in answers:
             command += ["--answer", answer]
         command += [installer] + list(args)
-        return Run(self.wine(command, cwd=os.path.dirname(self.unix(installer))))
+        return Run(self.wine(command, cwd=self.unix(folder) if folder else os.path.dirname(self.unix(installer))))
 
     def inspect_all(self, queries):
         """{query: answer} from one run of vekinspect."""

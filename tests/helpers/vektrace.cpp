@@ -18,6 +18,7 @@
 #include "tests/support/dialogs.h"
 #include "tests/support/process.h"
 #include "tests/support/testenv.h"
+#include "utility/base/childprocess.h"
 
 namespace {
 
@@ -71,7 +72,8 @@ int wmain(int argc, wchar_t** argv) {
     vektest::RunOptions options;
     options.exe = argv[first];
     options.timeoutMs = 60000;
-    for (int i = first + 1; i < argc; ++i) options.args += (i > first + 1 ? L" " : L"") + std::wstring(argv[i]);
+    // Each argument reaches the program as it reached us, blanks and all.
+    options.args = vek::JoinArguments(std::vector<std::wstring>(argv + first + 1, argv + argc));
     options.whileRunning = [&answers](DWORD pid) { AnswerDialogs(pid, answers); };
     const vektest::RunResult run = vektest::RunTraced(options);
     for (const std::wstring& trace : run.traces) {

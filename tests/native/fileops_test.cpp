@@ -47,6 +47,12 @@ TEST(FileOps, ALockedFileFailsWithTheReason) {
     EXPECT_NE(quiet.error, 0u) << "the shell's result";
     EXPECT_TRUE(Exists(file));
 
+    // Wine's shell answers 0 to this move and leaves the file: still a failure.
+    const vek::Status moved = vek::MovePath(file, dir / L"aside.txt");
+    EXPECT_FALSE(moved.ok);
+    EXPECT_TRUE(Exists(file));
+    EXPECT_FALSE(Exists(dir / L"aside.txt"));
+
     ASSERT_TRUE(WriteBytes(dir / L"new.txt", "y"));
     const vek::Status renamed = vek::RenamePath(dir / L"new.txt", file);
     EXPECT_FALSE(renamed.ok);
@@ -106,8 +112,7 @@ TEST(FileOps, ShellCopiesAndMovesCarryTheShellResult) {
     EXPECT_FALSE(Exists(dir / L"copy"));
     EXPECT_EQ(ReadBytes(dir / L"moved\\inner\\f.txt"), "content");
 
-    // A copy over a file that another handle holds without sharing. (Wine's
-    // shell move reports 0 for the same case, and moves nothing.)
+    // A copy over a file that another handle holds without sharing.
     ASSERT_TRUE(WriteBytes(dir / L"held.txt", "old"));
     vek::UniqueFile lock = Lock(dir / L"held.txt");
     ASSERT_TRUE(lock);

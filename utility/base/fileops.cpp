@@ -76,8 +76,15 @@ Status CopyPath(const std::wstring& from, const std::wstring& to) {
     return TransferPath({FO_COPY, kCopyFlags, L"Copy"}, from, to);
 }
 
+// A move is done only when the source is gone: Wine's shell reports success
+// for a file that another program holds open and leaves it where it was.
 Status MovePath(const std::wstring& from, const std::wstring& to) {
-    return TransferPath({FO_MOVE, kQuietFlags, L"Move"}, from, to);
+    const Status moved = TransferPath({FO_MOVE, kQuietFlags, L"Move"}, from, to);
+    if (moved && PathExists(from) && !PathExists(to)) {
+        Trace(L"Move %s to %s left the source in place!\r\n", from.c_str(), to.c_str());
+        return Status::Failure(ERROR_SHARING_VIOLATION);
+    }
+    return moved;
 }
 
 Status RenamePath(const std::wstring& from, const std::wstring& to) {
