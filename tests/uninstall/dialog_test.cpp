@@ -122,13 +122,6 @@ TEST(UninstallDialog, ConfirmedChoicesBecomeGlobalsAndTheDialogEndsDone) {
         std::vector<std::string> events = {"VekSE_BeforeInit", "VekSE_OnUninstall", "VekSE_AfterUnintall"};
         if (c.feedback) events.insert(events.begin() + 2, "VekSE_FeedBack");
         EXPECT_EQ(bench.Events(), events);
-        std::map<std::string, std::string> expected = DefaultGlobals(bench);
-        for (const auto& [name, value] : c.changed) expected[name] = value;
-        for (const EventRecord& record : bench.Records()) {
-            std::map<std::string, std::string> seen = record.values;
-            seen.erase("module");
-            seen.erase("_Uninstall_Path");
-            EXPECT_EQ(seen, expected) << record.event;
-        }
+        ExpectGlobals(bench, c.changed);
     }
 }

@@ -60,14 +60,7 @@ TEST(Uninstaller, SilentSwitchesBecomeTheGlobalsOfEveryEvent) {
         const RunResult run = bench.Run(c.args);
         EXPECT_EQ(run.exitCode, uninstall::kDone) << Utf8(bench.Log());
         EXPECT_EQ(bench.Events(), c.feedback ? kEventsWithFeedback : kEvents);
-        std::map<std::string, std::string> expected = DefaultGlobals(bench);
-        for (const auto& [name, value] : c.changed) expected[name] = value;
-        for (const EventRecord& record : bench.Records()) {
-            std::map<std::string, std::string> seen = record.values;
-            seen.erase("module");
-            seen.erase("_Uninstall_Path");
-            EXPECT_EQ(seen, expected) << record.event;
-        }
+        ExpectGlobals(bench, c.changed);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "uninstallbench.h"
 
+#include <gtest/gtest.h>
+
 #include <sstream>
 
 #include "product/uninstall/uninstallrun.h"
@@ -119,6 +121,17 @@ std::map<std::string, std::string> DefaultGlobals(const UninstallBench& bench) {
         {"tbContact", "nil:nil"},
         {"_UninstallLib", "nil:nil"},
     };
+}
+
+void ExpectGlobals(const UninstallBench& bench, const std::map<std::string, std::string>& changed) {
+    std::map<std::string, std::string> expected = DefaultGlobals(bench);
+    for (const auto& [name, value] : changed) expected[name] = value;
+    for (const EventRecord& record : bench.Records()) {
+        std::map<std::string, std::string> seen = record.values;
+        seen.erase("module");
+        seen.erase("_Uninstall_Path");
+        EXPECT_EQ(seen, expected) << record.event;
+    }
 }
 
 }  // namespace vektest

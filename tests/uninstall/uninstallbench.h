@@ -68,5 +68,8 @@ private:
 
 // Each global as the events should see it when nothing else is said.
 std::map<std::string, std::string> DefaultGlobals(const UninstallBench& bench);
+// Every event saw the default globals with `changed` over them (the module
+// path and _Uninstall_Path aside).
+void ExpectGlobals(const UninstallBench& bench, const std::map<std::string, std::string>& changed);
 
 }  // namespace vektest
