@@ -82,6 +82,7 @@ class NothingLeft(UninstallCase):
         self.wait_for_starts(1)  # its user data exists now
         mark = self.stat.mark()
         self.uninstall("/ClearUserData")
+        self.assertEqual(b.inspect("procs:TovikCCleanerMain.exe"), [])  # it was running: ended
         b.reboot()
         after = b.snapshot()
         added, removed = unexpected(after - before), unexpected(before - after)
