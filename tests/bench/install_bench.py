@@ -21,7 +21,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from bench import Bench  # noqa: E402
+from bench import Bench, wine_command  # noqa: E402
 
 SCRIPT_PAUSE_S = 2.0
 # The uninstall script waits 1 s after ending the service, 1 s after the
@@ -44,13 +44,11 @@ def install_round(build, number):
     bench = Bench(build, "bench-%d" % number)
     try:
         installer = bench.pack("TovikCleanSetup.exe", stat_ports=CLOSED)
-        command = ["bash", "-c", 'source "$1"; shift; exec "$WINE" "$@"', "-",
-                   os.path.join(ROOT, "tests", "wine", "wineenv.sh"), installer, "/InstallSlience", "true"]
-        seconds, peak_kb = timed(command, env=bench.env)
+        seconds, peak_kb = timed(wine_command(installer, "/InstallSlience", "true"), env=bench.env)
         if bench.inspect("reg:HKLM\\SOFTWARE\\TovikClean") is None:
             raise SystemExit("round %d: the install did not complete" % number)
         uninstaller = "C:\\Program Files\\TovikClean\\Uninstall.exe"
-        uninstall_s, _ = timed(command[:5] + [uninstaller, "/S"], env=bench.env)
+        uninstall_s, _ = timed(wine_command(uninstaller, "/S"), env=bench.env)
         if bench.inspect("reg:HKLM\\SOFTWARE\\TovikClean") is not None:
             raise SystemExit("round %d: the uninstall did not complete" % number)
         return seconds, peak_kb, uninstall_s

@@ -19,6 +19,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 WINEDIR = os.path.join(REPO, "tests", "wine")
 sys.path.insert(0, os.path.join(REPO, "tests", "packaging"))
+sys.path.insert(0, WINEDIR)
+from linuxside import WINEENV, wine_command  # noqa: E402
 from test_resources import read_pe  # noqa: E402
 
 RUN_TIMEOUT = 150  # seconds for one installer run, dialogs included
@@ -121,7 +123,7 @@ class Bench:
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
 
     def _shell(self, script, check=True):
-        return subprocess.run(["bash", "-c", 'source "$1"; ' + script, "-", os.path.join(WINEDIR, "wineenv.sh")],
+        return subprocess.run(["bash", "-c", 'source "$1"; ' + script, "-", WINEENV],
                               env=self.env, check=check, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL)
 
@@ -158,10 +160,8 @@ class Bench:
         """Runs a Windows program to its end. Its output goes through files,
         not pipes: programs it starts inherit them and may outlive it."""
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            done = subprocess.run(["bash", "-c", 'source "$1"; shift; exec "$WINE" "$@"', "-",
-                                   os.path.join(WINEDIR, "wineenv.sh")] + args,
-                                  env=self.env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
-                                  timeout=timeout)
+            done = subprocess.run(wine_command(*args), env=self.env, cwd=cwd, stdin=subprocess.DEVNULL,
+                                  stdout=out, stderr=err, timeout=timeout)
             out.seek(0)
             err.seek(0)
             done.stdout, done.stderr = out.read(), err.read()
@@ -169,10 +169,8 @@ class Bench:
 
     def spawn(self, args):
         """A Windows program left running (ended by stop())."""
-        process = subprocess.Popen(["bash", "-c", 'source "$1"; shift; exec "$WINE" "$@"', "-",
-                                    os.path.join(WINEDIR, "wineenv.sh")] + args,
-                                   env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL)
+        process = subprocess.Popen(wine_command(*args), env=self.env, stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.spawned.append(process)
         return process
 

@@ -1,5 +1,7 @@
 #include "childprocess.h"
 
+#include <utility>
+
 #include "utility/base/handles.h"
 
 namespace vek {
@@ -31,6 +33,19 @@ std::wstring JoinArguments(const std::vector<std::wstring>& arguments) {
     return joined;
 }
 
+Status StartChild(const std::wstring& program, std::wstring commandLine, const std::wstring& folder,
+                  const STARTUPINFOW& startup, UniqueHandle* process) {
+    STARTUPINFOW info = startup;
+    PROCESS_INFORMATION started = {};
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.c_str(), &info, &started)) {
+        return Status::LastError();
+    }
+    UniqueHandle child(started.hProcess), thread(started.hThread);
+    if (process) *process = std::move(child);
+    return Status::Success();
+}
+
 ChildEnd RunToEnd(const std::wstring& program, const std::wstring& arguments, const std::wstring& folder,
                   DWORD waitMs) {
     std::wstring commandLine = QuoteArgument(program);
@@ -42,12 +57,10 @@ ChildEnd RunToEnd(const std::wstring& program, const std::wstring& arguments, co
     startup.cb = sizeof startup;
     startup.dwFlags = own.dwFlags & STARTF_USESHOWWINDOW;
     startup.wShowWindow = own.wShowWindow;
-    PROCESS_INFORMATION started = {};
     ChildEnd end;
-    end.started = Status::FromBool(::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                                                    nullptr, folder.c_str(), &startup, &started));
+    UniqueHandle process;
+    end.started = StartChild(program, commandLine, folder, startup, &process);
     if (!end.started) return end;
-    UniqueHandle process(started.hProcess), thread(started.hThread);
     end.ended = ::WaitForSingleObject(process.get(), waitMs) == WAIT_OBJECT_0;
     if (end.ended) ::GetExitCodeProcess(process.get(), &end.exitCode);
     return end;

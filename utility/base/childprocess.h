@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "utility/base/handles.h"
 #include "utility/base/status.h"
 
 namespace vek {
@@ -16,6 +17,12 @@ namespace vek {
 std::wstring QuoteArgument(const std::wstring& argument);
 // The arguments quoted and joined with single blanks.
 std::wstring JoinArguments(const std::vector<std::wstring>& arguments);
+
+// Starts `program` (a full path; never searched for) with the whole
+// `commandLine` in `folder`, inheriting no handles. Its process handle goes
+// to `process` when one is asked for, else it is closed at once.
+Status StartChild(const std::wstring& program, std::wstring commandLine, const std::wstring& folder,
+                  const STARTUPINFOW& startup, UniqueHandle* process = nullptr);
 
 struct ChildEnd {
     Status started;        // the start's error when it failed

@@ -6,6 +6,7 @@
 
 #include <optional>
 
+#include "utility/base/childprocess.h"
 #include "utility/base/handles.h"
 #include "utility/base/paths.h"
 #include "utility/base/pathtrace.h"
@@ -41,12 +42,7 @@ bool StartProgram(const std::wstring& program, const std::wstring& arguments, in
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(show);
-    PROCESS_INFORMATION started = {};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          folder.c_str(), &startup, &started))
-        return false;
-    UniqueHandle process(started.hProcess), thread(started.hThread);
-    return true;
+    return static_cast<bool>(StartChild(program, commandLine, folder, startup));
 }
 
 // A bare program name ("cmd.exe", "regsvr32", no folder) that names a
