@@ -21,9 +21,13 @@ jobs=$(nproc)
 # 1. Debian source packages.
 src=$B/deps/src
 mkdir -p "$src"
-for package in lua5.2 spdlog fmtlib curl 7zip; do
+# A security update's sources are not always on the security mirror; the
+# release's own version is then taken.
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+for package in lua5.2 spdlog fmtlib curl 7zip zlib pugixml; do
     compgen -G "$src/$package-*/" >/dev/null && continue
-    (cd "$src" && apt-get source -qq "$package" >/dev/null 2>&1) ||
+    (cd "$src" && { apt-get source -qq "$package" >/dev/null 2>&1 ||
+                    { [ -n "$codename" ] && apt-get source -qq "$package/$codename" >/dev/null 2>&1; }; }) ||
         { echo "apt-get source $package failed (is the deb-src entry there? run tools/setup-machine.sh)" >&2; exit 1; }
 done
 lua_src=$(echo "$src"/lua5.2-*/src)
