@@ -13,6 +13,6 @@ namespace vekui {
 
 // Unknown elements are skipped with their children; unknown attributes are
 // ignored. False with a reason when the file is missing or is not XML.
-bool BuildLayout(const CSkinArchive& skin, std::string_view layoutFile, CUiManager& manager, std::string* error);
+bool BuildLayout(const ISkinFiles& skin, std::string_view layoutFile, CUiManager& manager, std::string* error);
 
 }  // namespace vekui

@@ -10,7 +10,14 @@
 
 namespace vekui {
 
-class CSkinArchive {
+// Where layouts and images are read from.
+class ISkinFiles {
+public:
+    virtual ~ISkinFiles() = default;
+    virtual bool Read(std::string_view name, std::string* data, std::string* error) const = 0;
+};
+
+class CSkinArchive : public ISkinFiles {
 public:
     // Limits against hostile archives.
     static constexpr size_t kMaxEntries = 4096;
@@ -26,7 +33,7 @@ public:
     std::vector<std::string> Names() const;
     bool Contains(std::string_view name) const;
     // The whole entry, checked against its CRC-32. False with a reason.
-    bool Read(std::string_view name, std::string* data, std::string* error) const;
+    bool Read(std::string_view name, std::string* data, std::string* error) const override;
 };
 
 }  // namespace vekui
