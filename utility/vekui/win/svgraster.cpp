@@ -74,6 +74,57 @@ void DrawShape(Gdiplus::Graphics* g, const svg::Shape& shape, const Mapping& m) 
     }
 }
 
+// Wine's GDI+ fills and strokes without anti-aliasing; drawing larger and
+// averaging gives the same smooth edges everywhere. Big pictures get less,
+// so the buffer stays within kMaxSupersampledPixels.
+constexpr long long kMaxSupersampledPixels = 16 << 20;
+
+int SupersamplingFactor(int width, int height) {
+    for (int factor = 4; factor > 1; --factor) {
+        if (1LL * width * height * factor * factor <= kMaxSupersampledPixels) return factor;
+    }
+    return 1;
+}
+
+// Box filter over factor × factor blocks of premultiplied pixels.
+std::vector<uint32_t> Downsample(const std::vector<uint32_t>& large, int width, int height, int factor) {
+    std::vector<uint32_t> out(static_cast<size_t>(width) * height);
+    const size_t stride = static_cast<size_t>(width) * factor;
+    const uint32_t count = factor * factor;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uint32_t sum[4] = {0, 0, 0, 0};
+            for (int j = 0; j < factor; ++j) {
+                const uint32_t* row = &large[(static_cast<size_t>(y) * factor + j) * stride + static_cast<size_t>(x) * factor];
+                for (int i = 0; i < factor; ++i) {
+                    for (int k = 0; k < 4; ++k) sum[k] += row[i] >> (8 * k) & 0xFF;
+                }
+            }
+            uint32_t p = 0;
+            for (int k = 0; k < 4; ++k) p |= (sum[k] + count / 2) / count << (8 * k);
+            out[static_cast<size_t>(y) * width + x] = p;
+        }
+    }
+    return out;
+}
+
+bool Draw(const svg::Document& document, int width, int height, std::vector<uint32_t>* pixels) {
+    pixels->assign(static_cast<size_t>(width) * height, 0);
+    // The bitmap draws straight into the buffer.
+    Gdiplus::Bitmap bitmap(width, height, width * 4, PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(pixels->data()));
+    if (bitmap.GetLastStatus() != Gdiplus::Ok) return false;
+    Gdiplus::Graphics g(&bitmap);
+    if (g.GetLastStatus() != Gdiplus::Ok) return false;
+    g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+    // Pixel centres at half coordinates, as the SVG coordinate system has them.
+    g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+    g.SetCompositingMode(Gdiplus::CompositingModeSourceOver);
+    const Mapping m = MapViewBox(document, width, height);
+    for (const svg::Shape& shape : document.shapes) DrawShape(&g, shape, m);
+    g.Flush(Gdiplus::FlushIntentionSync);
+    return true;
+}
+
 }  // namespace
 
 Size SvgPixelSize(const svg::Document& document, int percent) {
@@ -87,26 +138,13 @@ Size SvgPixelSize(const svg::Document& document, int percent) {
 bool RasterizeSvg(const svg::Document& document, int width, int height, std::vector<uint32_t>* pixels) {
     pixels->clear();
     if (width < 1 || height < 1 || width > kMaxSvgPixels || height > kMaxSvgPixels) return false;
-    pixels->assign(static_cast<size_t>(width) * height, 0);
-    // The bitmap draws straight into the caller's buffer.
-    Gdiplus::Bitmap bitmap(width, height, width * 4, PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(pixels->data()));
-    if (bitmap.GetLastStatus() != Gdiplus::Ok) {
-        pixels->clear();
-        return false;
-    }
-    {
-        Gdiplus::Graphics g(&bitmap);
-        if (g.GetLastStatus() != Gdiplus::Ok) {
-            pixels->clear();
-            return false;
-        }
-        g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-        // Pixel centres at half coordinates, as the SVG coordinate system has them.
-        g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
-        g.SetCompositingMode(Gdiplus::CompositingModeSourceOver);
-        const Mapping m = MapViewBox(document, width, height);
-        for (const svg::Shape& shape : document.shapes) DrawShape(&g, shape, m);
-        g.Flush(Gdiplus::FlushIntentionSync);
+    const int factor = SupersamplingFactor(width, height);
+    std::vector<uint32_t> large;
+    if (!Draw(document, width * factor, height * factor, &large)) return false;
+    if (factor == 1) {
+        pixels->swap(large);
+    } else {
+        *pixels = Downsample(large, width, height, factor);
     }
     return true;
 }
