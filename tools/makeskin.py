@@ -30,6 +30,7 @@ PRODUCT = "TovikC盘清理"
 SLOGAN = "C盘瘦身  释放更大空间"
 DONE = "安装成功！"
 EDITION = "正式版"
+FEATURES = ["一键扫描，精准找出系统垃圾", "智能瘦身，释放C盘更多空间", "安全清理，重要文件不误删"]
 PRODUCT_URL = "https://www.example.com/tovikclean"
 DOWNLOAD_URL = "https://www.example.com/tovikclean/download"
 
@@ -66,10 +67,10 @@ def svg(size, body):
 def backdrop(variant):
     """Light green-white gradient with soft accent shapes; `variant` moves the
     shapes so the install view's cycling backgrounds differ."""
-    bubbles = [
-        [(560, 40, 120, 0.10), (40, 420, 90, 0.06), (520, 300, 36, 0.07)],
-        [(70, 60, 110, 0.08), (570, 420, 100, 0.06), (90, 250, 30, 0.07)],
-        [(300, -60, 150, 0.07), (520, 400, 80, 0.07), (60, 330, 44, 0.06)],
+    bubbles = [  # kept to the corners, clear of the controls
+        [(560, 40, 120, 0.10), (30, 440, 70, 0.06), (64, 176, 16, 0.08)],
+        [(60, 50, 110, 0.08), (580, 440, 80, 0.06), (540, 178, 18, 0.08)],
+        [(600, 150, 130, 0.07), (20, 20, 60, 0.07), (560, 440, 50, 0.06)],
     ][variant]
     shapes = "".join('<circle cx="%d" cy="%d" r="%d" fill="%s" fill-opacity="%.2f"/>' % (x, y, r, ACCENT, o)
                      for x, y, r, o in bubbles)
@@ -148,13 +149,29 @@ def brand_background(variant, size):
     return img
 
 
+def install_background(variant, size):
+    """The brand art with one of the product's points above the progress bar."""
+    img = brand_background(variant, size)
+    k = size[0] / BACKGROUND[0]
+    text, px = FEATURES[variant], 15
+    w = text_width(text, px)
+    x = (600 - w + 14) / 2
+    d = ImageDraw.Draw(img)
+    d.ellipse([(x - 14) * k, 270 * k, (x - 6) * k, 278 * k], fill=(0x51, 0xDB, 0x9E, 255))
+    draw_text(img, k, x, 264, text, px, (0x66, 0x66, 0x66))
+    return img
+
+
 def complete_background(size):
     k = size[0] / BACKGROUND[0]
     done_px, r, gap = 26, 22, 12
     done_w = text_width(DONE, done_px)
     left = (600 - (2 * r + gap + done_w)) / 2
     cy = 88
-    img = render(svg(BACKGROUND, backdrop(0) + check_mark(left + r, cy, r)), size)
+    # a white card with a soft shadow under the QR code the layout places at 222,150
+    card = ('<rect x="216" y="146" width="168" height="168" rx="10" fill="#2E9E6B" fill-opacity="0.18" '
+            'filter="url(#soft)"/><rect x="214" y="142" width="172" height="172" rx="10" fill="#FFFFFF"/>')
+    img = render(svg(BACKGROUND, backdrop(0) + check_mark(left + r, cy, r) + card), size)
     draw_text(img, k, left + 2 * r + gap, cy - done_px * 0.62, DONE, done_px, INK, heavy=True)
     return img
 
@@ -215,7 +232,7 @@ def pictures():
     drawn = {"BkViewComplete": (BACKGROUND, complete_background), "Verevu": (BADGE, badge),
              "BkViewInit": (BACKGROUND, lambda s: brand_background(0, s))}
     for i in range(3):
-        drawn["InstallBk%d" % i] = (BACKGROUND, lambda s, i=i: brand_background(i, s))
+        drawn["InstallBk%d" % i] = (BACKGROUND, lambda s, i=i: install_background(i, s))
     files = {}
     for name, (base, draw) in drawn.items():
         files["Image/%s.png" % name] = png_bytes(draw(base))
