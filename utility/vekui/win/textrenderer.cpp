@@ -55,9 +55,9 @@ Gdiplus::Font* CTextRenderer::Font(int fontId, int dpi) {
     if (family.GetLastStatus() == Gdiplus::Ok) {
         font = std::make_unique<Gdiplus::Font>(&family, pixels, FontStyleOf(spec), Gdiplus::UnitPixel);
     } else {
-        // A face the system lacks: the generic sans serif rather than nothing.
-        std::unique_ptr<Gdiplus::FontFamily> generic(Gdiplus::FontFamily::GenericSansSerif()->Clone());
-        font = std::make_unique<Gdiplus::Font>(generic.get(), pixels, FontStyleOf(spec), Gdiplus::UnitPixel);
+        // A face the system lacks: a face every system has rather than nothing.
+        Gdiplus::FontFamily fallback(L"Tahoma");
+        font = std::make_unique<Gdiplus::Font>(&fallback, pixels, FontStyleOf(spec), Gdiplus::UnitPixel);
     }
     if (font->GetLastStatus() != Gdiplus::Ok) font.reset();
     return cache_.emplace(key, std::move(font)).first->second.get();
@@ -67,7 +67,7 @@ void CTextRenderer::Draw(Gdiplus::Graphics& graphics, const Rect& rect, const st
                          int dpi, Color color, unsigned style) {
     Gdiplus::Font* font = Font(fontId, dpi);
     if (!font || text.empty() || rect.IsEmpty()) return;
-    Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
+    Gdiplus::StringFormat format;
     SetFormat(format, style);
     Gdiplus::SolidBrush brush(ToGdiplus(color));
     Prepare(graphics);
@@ -80,7 +80,7 @@ Size CTextRenderer::Measure(Gdiplus::Graphics& graphics, const std::wstring& tex
     Gdiplus::Font* font = Font(fontId, dpi);
     if (!font) return {};
     if (text.empty()) return {0, static_cast<int>(std::ceil(font->GetHeight(&graphics)))};
-    Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
+    Gdiplus::StringFormat format;
     SetFormat(format, kTextSingleLine);
     Prepare(graphics);
     Gdiplus::RectF bounds;

@@ -290,6 +290,7 @@ void WindowImplBase::Present(const Rect& dirty) {
     info.prcDirty = &changed;
     if (!::UpdateLayeredWindowIndirect(GetHWND(), &info))
         ::UpdateLayeredWindow(GetHWND(), nullptr, nullptr, &size, surface_.Dc(), &source, 0, &blend, ULW_ALPHA);
+    OnFramePresented(dirty);
 }
 
 }  // namespace vekui

@@ -98,6 +98,8 @@ protected:
     void OnFinalMessage(HWND hwnd) override;
 
     void OnMinimizeClick(TNotifyUI& msg);
+    // After each update of the window's pixels; dirty in client pixels.
+    virtual void OnFramePresented(const Rect& dirty) {}
 
     // IWindowBridge: what the controls ask of the window.
     void Invalidate(const Rect& rect) override;
