@@ -1,10 +1,11 @@
 // Shows or renders a skin's window for tests and previews.
 //   vekuiview --skin <zip | folder | installer.exe> --render <out.png> [--dpi N] [--view N]
-//   vekuiview --skin <...> --show --log <file>
+//   vekuiview --skin <...> --show --log <file> [--probe x,y]
 // Rendering needs no display; it prints the size and each named control
 // ("control <name> l t r b"). Showing writes one line per notification
 // ("notify <type> <sender> <wParam>") and per window event ("shown x y w h",
-// "frame l t r b", "firstframe <ms since process start>", "minimized",
+// "frame l t r b probe RRGGBB" with the
+// pixel shown at the --probe x,y client point, "firstframe <ms since process start>", "minimized",
 // "moved x y", "focus in|out", "closed") to the log, each line flushed.
 #include <windows.h>
 
@@ -32,6 +33,7 @@ struct Options {
     bool show = false;
     int dpi = 96;
     int view = 0;
+    POINT probe = {-1, -1};
 };
 
 bool ParseOptions(int argc, wchar_t** argv, Options* o) {
@@ -44,6 +46,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options* o) {
         else if (arg == L"--log" && hasValue) o->log = argv[++i];
         else if (arg == L"--dpi" && hasValue) o->dpi = _wtoi(argv[++i]);
         else if (arg == L"--view" && hasValue) o->view = _wtoi(argv[++i]);
+        else if (arg == L"--probe" && hasValue && std::swscanf(argv[++i], L"%ld,%ld", &o->probe.x, &o->probe.y) == 2) continue;
         else return false;
     }
     return !o->skin.empty() && (o->show ? !o->log.empty() : !o->render.empty()) && o->dpi >= 48 && o->dpi <= 480;
@@ -138,7 +141,7 @@ double MillisecondsSinceStart() {
 
 class ViewWindow : public vekui::WindowImplBase {
 public:
-    ViewWindow(const vekui::ISkinFiles* skin, LogFile& log) : skin_(skin), log_(log) {}
+    ViewWindow(const vekui::ISkinFiles* skin, LogFile& log, POINT probe) : skin_(skin), log_(log), probe_(probe) {}
 
     void Notify(vekui::TNotifyUI& msg) override {
         log_.Line("notify " + msg.type + " " + (msg.sender ? msg.sender->GetName() : std::string("-")) + " " +
@@ -159,8 +162,11 @@ protected:
 
     void OnFramePresented(const vekui::Rect& r) override {
         if (!shown) return;
+        char pixel[16];
+        const uint32_t value = Surface().Pixel(probe_.x, probe_.y);
+        std::snprintf(pixel, sizeof(pixel), "%06X", static_cast<unsigned>(value & 0xFFFFFF));
         log_.Line("frame " + std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) +
-                  " " + std::to_string(r.bottom));
+                  " " + std::to_string(r.bottom) + " probe " + pixel);
     }
 
     LRESULT HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override {
@@ -184,12 +190,26 @@ protected:
 private:
     const vekui::ISkinFiles* skin_;
     LogFile& log_;
+    POINT probe_;
 };
+
+// Each named, visible control: "control <name> l t r b" (client pixels).
+template <typename Emit>
+void ListControls(vekui::CUiManager& manager, Emit emit) {
+    auto* root = dynamic_cast<vekui::CContainerUI*>(manager.GetRoot());
+    if (!root) return;
+    for (vekui::CControlUI* c : root->FindSubControlsByClass<vekui::CControlUI>()) {
+        if (c->GetName().empty() || !c->IsVisible()) continue;
+        const vekui::Rect& r = c->GetPos();
+        emit("control " + c->GetName() + " " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+             std::to_string(r.right) + " " + std::to_string(r.bottom));
+    }
+}
 
 int Show(const vekui::ISkinFiles* skin, const Options& options) {
     LogFile log(options.log);
     if (!log.ok()) return 3;
-    ViewWindow window(skin, log);
+    ViewWindow window(skin, log, options.probe);
     if (!window.Create(nullptr, L"vekuiview")) {
         std::fprintf(stderr, "cannot create the window: %s\n", window.LayoutError().c_str());
         return 4;
@@ -202,6 +222,8 @@ int Show(const vekui::ISkinFiles* skin, const Options& options) {
     ::GetWindowRect(window.GetHWND(), &r);
     log.Line("shown " + std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right - r.left) +
              " " + std::to_string(r.bottom - r.top) + " dpi " + std::to_string(window.Dpi()));
+    ListControls(window.Manager(), [&log](const std::string& line) { log.Line(line); });
+    log.Line("ready");
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
         ::TranslateMessage(&msg);
@@ -224,14 +246,7 @@ int Render(const vekui::ISkinFiles& skin, const Options& options) {
     if (!renderer.Render(options.dpi) || !vekui::SaveSurfacePng(renderer.Surface(), options.render)) return 6;
     const vekui::Size size = renderer.Surface().GetSize();
     std::printf("size %d %d\n", size.cx, size.cy);
-    // Where each named, visible control was drawn, for the checks.
-    if (auto* root = dynamic_cast<vekui::CContainerUI*>(renderer.Manager().GetRoot())) {
-        for (vekui::CControlUI* c : root->FindSubControlsByClass<vekui::CControlUI>()) {
-            if (c->GetName().empty() || !c->IsVisible()) continue;
-            const vekui::Rect& r = c->GetPos();
-            std::printf("control %s %d %d %d %d\n", c->GetName().c_str(), r.left, r.top, r.right, r.bottom);
-        }
-    }
+    ListControls(renderer.Manager(), [](const std::string& line) { std::printf("%s\n", line.c_str()); });
     return 0;
 }
 
