@@ -12,7 +12,7 @@
 #include "vekinstaller/installglobals.h"
 #include "vekinstaller/installmgr.h"
 #include "vekinstaller/host/hostsession.h"
-#include "vekinstaller/ui/skinresources.h"
+#include "utility/vekui/win/skinstore.h"
 
 using vek::Trace;
 
@@ -29,8 +29,7 @@ bool LoadSkinArchive(HINSTANCE instance) {
     std::string_view skin;
     switch (vek::LoadResourceBytes(instance, MAKEINTRESOURCEW(kSkinResourceId), L"ZIP", &skin)) {
         case vek::ResourceResult::Ok:
-            vekui::SetResourceZip(skin.data(), skin.size(), L"");
-            return true;
+            return vekui::SetResourceZip(skin.data(), skin.size(), L"");
         case vek::ResourceResult::NotFound:
             TraceError(L"LoadResource failed. type : XML, id : LAYOUT.XML");
             return false;

@@ -170,7 +170,7 @@ class InstallerResources(unittest.TestCase):
             with self.subTest(arch=arch):
                 with zipfile.ZipFile(io.BytesIO(self.pe[arch][1][("ZIP", 249)])) as skin:
                     self.assertIsNone(skin.testzip())
-                    self.assertIn("layout.xml", skin.namelist())
+                    self.assertIn("Layout/Layout.xml", skin.namelist())
 
     def test_strings_icon_version_manifest(self):
         for arch in TARGETS:

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vekui {
@@ -34,6 +35,32 @@ public:
     bool Contains(std::string_view name) const;
     // The whole entry, checked against its CRC-32. False with a reason.
     bool Read(std::string_view name, std::string* data, std::string* error) const override;
+
+private:
+    struct Entry {
+        std::string name;
+        uint16_t flags = 0;
+        uint16_t method = 0;
+        uint32_t crc = 0;
+        uint32_t packedSize = 0;
+        uint32_t size = 0;
+        uint32_t localOffset = 0;
+        uint32_t dataOffset = 0;   // past the local header, known to fit the buffer
+    };
+
+    bool ReadDirectory(size_t offset, size_t size, size_t count, std::string* error);
+    bool ReadEntry(size_t* offset, size_t end, std::string* error);
+    bool LocateData(Entry& entry, std::string* error) const;
+    bool CheckOverlaps(std::string* error) const;
+    const Entry* Find(std::string_view name) const;
+
+    const unsigned char* bytes_ = nullptr;
+    size_t size_ = 0;
+    size_t directoryOffset_ = 0;
+    std::vector<Entry> entries_;
+    std::unordered_map<std::string, size_t> index_;   // folded name -> entry
+    // Read is logically const; the budget is the archive's, not one call's.
+    mutable uint64_t totalRead_ = 0;
 };
 
 }  // namespace vekui
