@@ -103,7 +103,43 @@ protected:
     virtual void PaintStatusImage(IPainter& painter);
     virtual void PaintText(IPainter& painter);
     int Scaled(int length) const;    // 100 % length at the manager's DPI
-    // (members are the implementation's)
+    Rect ScaledRect(const Rect& r) const;
+    // The pointer is over the control / the left button went down on it
+    // and is still held.
+    bool IsHot() const { return m_hot; }
+    void SetHotState(bool hot);
+    // Called by SetPos: the control's rectangle moved or resized.
+    void NoteMoved(const Rect& old);
+    void NeedParentUpdate();
+
+    std::string m_name;
+    std::wstring m_text;
+    std::wstring m_tooltip;
+    std::wstring m_userData;
+    uintptr_t m_tag = 0;
+    bool m_visible = true;
+    bool m_enabled = true;
+    bool m_tabStop = false;
+    bool m_float = false;
+    bool m_hot = false;
+    unsigned m_floatAlign = 0;
+    Rect m_floatPos;
+    Rect m_padding;
+    int m_width = 0;
+    int m_height = 0;
+    bool m_horzCenter = false;
+    bool m_vertCenter = false;
+    Color m_bkColor = 0;
+    ImageSpec m_bkImage;
+    Rect m_pos;
+    CUiManager* m_manager = nullptr;
+    CContainerUI* m_parent = nullptr;
+
+public:
+    bool IsHorzPaddingCenter() const { return m_horzCenter; }
+    bool IsVertPaddingCenter() const { return m_vertCenter; }
+    bool IsSelfVisible() const { return m_visible; }
+    bool IsSelfEnabled() const { return m_enabled; }
 };
 
 }  // namespace vekui

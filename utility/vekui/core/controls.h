@@ -10,8 +10,15 @@ namespace vekui {
 
 class CContainerUI : public CControlUI {
 public:
+    ~CContainerUI() override;
+    std::string_view GetClass() const override;
+    void SetAttribute(std::string_view name, std::string_view value) override;
+    void SetPos(const Rect& pos) override;
+    void Paint(IPainter& painter, const Rect& dirty) override;
+    void SetManager(CUiManager* manager, CContainerUI* parent) override;
+    CControlUI* FindControlAt(Point pt) override;
     // Children in document order; the container owns them.
-    void Add(std::unique_ptr<CControlUI> child);
+    virtual void Add(std::unique_ptr<CControlUI> child);
     int GetCount() const;
     CControlUI* GetItemAt(int index) const;
     int GetItemIndex(const CControlUI* child) const;
@@ -22,32 +29,109 @@ public:
         return dynamic_cast<T*>(FindSubControl(name));
     }
     template <class T> std::vector<T*> FindSubControlsByClass() const;
+
+protected:
+    // The children's area: the rectangle less "inset".
+    Rect InnerRect() const;
+    // Places the children of the flow in the inner rectangle; a plain
+    // container gives each of them the whole area (less its padding).
+    virtual void LayoutFlow(const Rect& inner);
+    void LayoutFloat(CControlUI* child);
+    void LayoutLine(const Rect& inner, bool vertical);
+    // A flow child's rectangle across the flow: its fixed length, centred
+    // or kept to the start, else all of the span less its padding.
+    static void PlaceAcross(int start, int span, int padBefore, int padAfter, int fixed, bool center,
+                            int* outStart, int* outEnd);
+
+    std::vector<std::unique_ptr<CControlUI>> m_items;
+    Rect m_inset;
+    int m_childPadding = 0;
 };
 
-class CVerticalLayoutUI : public CContainerUI {};
-class CHorizontalLayoutUI : public CContainerUI {};
+class CVerticalLayoutUI : public CContainerUI {
+public:
+    std::string_view GetClass() const override;
+
+protected:
+    void LayoutFlow(const Rect& inner) override;
+};
+
+class CHorizontalLayoutUI : public CContainerUI {
+public:
+    std::string_view GetClass() const override;
+
+protected:
+    void LayoutFlow(const Rect& inner) override;
+};
 
 class CTabLayoutUI : public CContainerUI {
 public:
+    std::string_view GetClass() const override;
+    void SetAttribute(std::string_view name, std::string_view value) override;
     int GetCurSel() const;
     bool SelectItem(int index);
     bool SelectItem(CControlUI* child);
+    // Only the selected child is visible.
+    void Add(std::unique_ptr<CControlUI> child) override;
+
+private:
+    int m_curSel = 0;
 };
 
 class CLabelUI : public CControlUI {
 public:
+    std::string_view GetClass() const override;
+    void SetAttribute(std::string_view name, std::string_view value) override;
+    void SetText(std::wstring text) override;
+    Size EstimateSize(Size available) override;
     Color GetTextColor() const;
     void SetTextColor(Color color);
     int GetFont() const;
     void SetFont(int fontId);
     const Rect& GetTextPadding() const;  // 100 % units
     bool IsAutoCalcWidth() const;
+
+protected:
+    void PaintText(IPainter& painter) override;
+    unsigned TextStyle() const;
+    Rect TextRect() const;              // the rectangle less the text padding
+    virtual int CurrentFont() const;
+    virtual Color CurrentTextColor() const;
+
+    Color m_textColor = 0xFF000000;
+    Color m_disabledTextColor = 0;
+    int m_font = -1;
+    unsigned m_align = kTextLeft;
+    unsigned m_valign = kTextVCenter;
+    Rect m_textPadding;
+    bool m_autoCalcWidth = false;
 };
 
 class CButtonUI : public CLabelUI {
 public:
     // State images: "normalimage", "hotimage", "pushedimage",
     // "focusedimage", "disabledimage"; "hotfont", "hottextcolor".
+    std::string_view GetClass() const override;
+    void SetAttribute(std::string_view name, std::string_view value) override;
+    bool IsInputControl() const override;
+    void DoEvent(UiEvent& event) override;
+    bool IsPushed() const { return m_pushed; }
+    // What a click, Space or Enter does: raises "click".
+    virtual void Activate();
+
+protected:
+    void PaintStatusImage(IPainter& painter) override;
+    int CurrentFont() const override;
+    Color CurrentTextColor() const override;
+    // The image of the current state, or nullptr for none.
+    virtual const ImageSpec* StateImage() const;
+    const ImageSpec* ButtonStateImage() const;
+
+    ImageSpec m_normalImage, m_hotImage, m_pushedImage, m_focusedImage, m_disabledImage;
+    int m_hotFont = -1;
+    Color m_hotTextColor = 0;
+    Color m_pushedTextColor = 0;
+    bool m_pushed = false;
 };
 
 class COptionUI : public CButtonUI {
@@ -55,6 +139,17 @@ public:
     bool IsSelected() const;
     // Raises "selectchanged" when notify is true and the state changes.
     void Selected(bool selected, bool notify = true);
+    std::string_view GetClass() const override;
+    void SetAttribute(std::string_view name, std::string_view value) override;
+    void Activate() override;
+    const std::string& GetGroup() const { return m_group; }
+
+protected:
+    const ImageSpec* StateImage() const override;
+
+    bool m_selected = false;
+    std::string m_group;
+    ImageSpec m_selectedImage, m_selectedHotImage, m_selectedPushedImage;
 };
 
 class CProgressUI : public CLabelUI {
@@ -63,6 +158,20 @@ public:
     int GetMaxValue() const;
     int GetValue() const;
     void SetValue(int value);   // clamped to [min, max]
+    std::string_view GetClass() const override;
+    void SetAttribute(std::string_view name, std::string_view value) override;
+    bool IsHorizontal() const { return m_horizontal; }
+    // The filled part of the bar.
+    Rect ForeRect() const;
+
+protected:
+    void PaintStatusImage(IPainter& painter) override;
+
+    ImageSpec m_foreImage;
+    int m_min = 0;
+    int m_max = 100;
+    int m_value = 0;
+    bool m_horizontal = true;
 };
 
 // The single-line path field: an editor of its own, drawn with the skin.
@@ -72,6 +181,26 @@ public:
     void SetSel(int start, int end);    // -1 end: to the end
     int GetSelStart() const;
     int GetSelEnd() const;
+    std::string_view GetClass() const override;
+    void SetAttribute(std::string_view name, std::string_view value) override;
+    bool IsInputControl() const override;
+    void DoEvent(UiEvent& event) override;
+
+protected:
+    void PaintStatusImage(IPainter& painter) override;
+    // Editing hooks: the text model is wired in here.
+    virtual void OnMouse(UiEvent& event);
+    virtual void OnKey(UiEvent& event);
+    virtual void OnFocusChanged(bool focused);
+
+    ImageSpec m_normalImage, m_hotImage, m_pushedImage, m_focusedImage;
+    bool m_pushed = false;
+    int m_selStart = 0;
+    int m_selEnd = 0;
+    bool m_multiline = false, m_rich = false, m_wantReturn = false, m_autoHScroll = true;
+    bool m_autoSelAll = false, m_transparent = true, m_editUseCtrlBk = false;
+    bool m_dpiTextPadding = false, m_caretFollowTextColor = false;
+    Color m_nativeBkColor = 0;
 };
 
 template <class T> std::vector<T*> CContainerUI::FindSubControlsByClass() const {

@@ -25,6 +25,7 @@ enum class EventType {
     KeyDown,       // key: a Windows virtual-key code (VK_*)
     Char,          // ch: one UTF-16 unit of committed text
     Timer,         // timerId
+    CaptureLost,   // the control held the capture and lost it: no click
 };
 
 struct UiEvent {
@@ -34,6 +35,7 @@ struct UiEvent {
     wchar_t ch = 0;
     unsigned modifiers = 0;
     uintptr_t timerId = 0;
+    bool handled = false;   // set by the control that used a key
 };
 
 // Notification types in use: "click", "selectchanged", "timer" (wParam =

@@ -22,6 +22,10 @@ public:
     const FontSpec& Get(int id) const;
     int DefaultId() const;
     const std::map<int, FontSpec>& All() const;
+
+private:
+    std::map<int, FontSpec> m_fonts;
+    int m_default = -1;
 };
 
 }  // namespace vekui

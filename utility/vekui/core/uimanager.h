@@ -88,6 +88,32 @@ public:
     IWindowBridge& Bridge() const;
     void Invalidate(const Rect& rect);
     void ControlRemoved(CControlUI* control);   // forgets hot, pushed, focus
+    // The control (and what it holds) was hidden or disabled: it loses the
+    // hot state, the capture and the focus.
+    void ControlHidden(CControlUI* control);
+    CControlUI* GetHot() const { return m_hot; }
+    CControlUI* GetCapture() const { return m_capture; }
+
+private:
+    CControlUI* InputTargetAt(Point pt) const;
+    void SetHot(CControlUI* control);
+    void SendEvent(CControlUI* control, UiEvent event);
+    void DoLayout();
+
+    IWindowBridge* m_bridge;
+    WindowAttributes m_window;
+    CFontTable m_fonts;
+    std::unique_ptr<CControlUI> m_root;
+    std::vector<INotifyUI*> m_notifiers;
+    int m_dpi = kBaseDpi;
+    Size m_client;
+    bool m_haveClient = false;
+    bool m_needUpdate = true;
+    bool m_inLayout = false;
+    CControlUI* m_hot = nullptr;
+    CControlUI* m_capture = nullptr;
+    CControlUI* m_focus = nullptr;
+    Point m_lastMouse{-1, -1};
 };
 
 }  // namespace vekui
