@@ -5,6 +5,7 @@
 #pragma once
 
 #include "utility/vekui/core/control.h"
+#include "utility/vekui/core/texteditor.h"
 
 namespace vekui {
 
@@ -175,19 +176,32 @@ protected:
 };
 
 // The single-line path field: an editor of its own, drawn with the skin.
+// The text, caret, selection and scroll live in the edit model; GetText()
+// follows it. User edits raise "textchanged"; SetText does not.
 class CRichEditUI : public CLabelUI {
 public:
+    // Filtered to one line; the caret goes to the end, no selection.
     void SetText(std::wstring text) override;
-    void SetSel(int start, int end);    // -1 end: to the end
+    // Anchor and caret; -1 end: to the end; -1 start: no selection.
+    void SetSel(int start, int end);
     int GetSelStart() const;
     int GetSelEnd() const;
     std::string_view GetClass() const override;
     void SetAttribute(std::string_view name, std::string_view value) override;
     bool IsInputControl() const override;
     void DoEvent(UiEvent& event) override;
+    void SetPos(const Rect& pos) override;
+    const CTextEditModel& EditModel() const { return m_edit; }
+    bool IsCaretShown() const { return m_caretShown; }
+
+    static constexpr uintptr_t kCaretTimerId = 0x7EC0;
+    static constexpr unsigned kCaretBlinkMs = 530;
+    static constexpr Color kSelectionBkColor = 0xFF00B8E6;
+    static constexpr Color kSelectionTextColor = 0xFFFFFFFF;
 
 protected:
     void PaintStatusImage(IPainter& painter) override;
+    void PaintText(IPainter& painter) override;
     // Editing hooks: the text model is wired in here.
     virtual void OnMouse(UiEvent& event);
     virtual void OnKey(UiEvent& event);
@@ -195,12 +209,21 @@ protected:
 
     ImageSpec m_normalImage, m_hotImage, m_pushedImage, m_focusedImage;
     bool m_pushed = false;
-    int m_selStart = 0;
-    int m_selEnd = 0;
     bool m_multiline = false, m_rich = false, m_wantReturn = false, m_autoHScroll = true;
     bool m_autoSelAll = false, m_transparent = true, m_editUseCtrlBk = false;
     bool m_dpiTextPadding = false, m_caretFollowTextColor = false;
     Color m_nativeBkColor = 0;
+
+private:
+    void UpdateView();
+    // After input: the text follows the model, the caret shows and blinks
+    // anew, the input method follows the caret, the field repaints.
+    void Changed(bool textChanged);
+    void ShowCaret(bool show);
+    void OnTimer(uintptr_t id);
+
+    CTextEditModel m_edit;
+    bool m_caretShown = false;
 };
 
 template <class T> std::vector<T*> CContainerUI::FindSubControlsByClass() const {

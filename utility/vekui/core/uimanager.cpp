@@ -189,8 +189,15 @@ void CUiManager::HandleButtonUp(Point pt, unsigned modifiers) {
 }
 
 void CUiManager::HandleDoubleClick(Point pt, unsigned modifiers) {
-    // The second press of a double click acts as a press.
+    // The second press of a double click acts as a press; the control that
+    // took it hears of the double click too (the path field selects a word).
     HandleButtonDown(pt, modifiers);
+    if (!m_capture) return;
+    UiEvent dbl;
+    dbl.type = EventType::DoubleClick;
+    dbl.pt = pt;
+    dbl.modifiers = modifiers;
+    SendEvent(m_capture, dbl);
 }
 
 void CUiManager::HandleCaptureLost() {
