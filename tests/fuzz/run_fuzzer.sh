@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the 7z fuzz target over the committed corpus (read only): new inputs go
+# Runs a fuzz target over the committed corpus (read only): new inputs go
 # to a scratch folder.
 #   run_fuzzer.sh <fuzzer> <corpus> [libFuzzer options...]
 set -euo pipefail

@@ -153,9 +153,9 @@ bool CSkinArchive::ReadDirectory(size_t offset, size_t size, size_t count, std::
 }
 
 bool CSkinArchive::ReadEntry(size_t* offset, size_t end, std::string* error) {
-    const unsigned char* p = bytes_ + *offset;
-    if (!Fits(*offset, kCentralHeaderSize, end) || Get32(p) != kCentralSignature)
+    if (!Fits(*offset, kCentralHeaderSize, end) || Get32(bytes_ + *offset) != kCentralSignature)
         return Fail(error, "bad central directory entry");
+    const unsigned char* p = bytes_ + *offset;
     size_t nameLength = Get16(p + 28), extraLength = Get16(p + 30), commentLength = Get16(p + 32);
     size_t total = kCentralHeaderSize + nameLength + extraLength + commentLength;
     if (!Fits(*offset, total, end)) return Fail(error, "central directory entry out of range");
@@ -183,9 +183,9 @@ bool CSkinArchive::ReadEntry(size_t* offset, size_t end, std::string* error) {
 // central directory.
 bool CSkinArchive::LocateData(Entry& entry, std::string* error) const {
     size_t local = entry.localOffset;
-    const unsigned char* p = bytes_ + local;
-    if (!Fits(local, kLocalHeaderSize, directoryOffset_) || Get32(p) != kLocalSignature)
+    if (!Fits(local, kLocalHeaderSize, directoryOffset_) || Get32(bytes_ + local) != kLocalSignature)
         return Fail(error, "bad local header: " + entry.name);
+    const unsigned char* p = bytes_ + local;
     size_t nameLength = Get16(p + 26), extraLength = Get16(p + 28);
     size_t data = local + kLocalHeaderSize + nameLength + extraLength;
     if (!Fits(local + kLocalHeaderSize, nameLength + extraLength, directoryOffset_) ||
