@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Builds the skin fuzz target natively with libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer over every source of the window framework's
-# portable core. The layout and SVG parts of the target are switched on
-# when their sources exist.
+# portable core.
 #   build_fuzz_skin.sh <output> <repository root> <Debian sources folder>
 set -euo pipefail
 out=$1 root=$2 src=$3
@@ -17,8 +16,5 @@ instrument=(-g -O1 -fsanitize=fuzzer-no-link,address,undefined)
 for f in adler32 crc32 inffast inflate inftrees zutil; do
     [ -f "$objdir/z_$f.o" ] || clang-14 "${instrument[@]}" -w -c "$zlib/$f.c" -o "$objdir/z_$f.o"
 done
-parts=()
-[ -f "$core/layoutbuilder.cpp" ] && parts+=(-DVEK_FUZZ_LAYOUT=1)
-[ -f "$core/svg.cpp" ] && parts+=(-DVEK_FUZZ_SVG=1)
-clang++-14 -g -O1 -fsanitize=fuzzer,address,undefined -std=c++17 -I"$root" -I"$pugi" -I"$zlib" "${parts[@]}" \
+clang++-14 -g -O1 -fsanitize=fuzzer,address,undefined -std=c++17 -I"$root" -I"$pugi" -I"$zlib" \
     "$core"/*.cpp "$root/tests/fuzz/fuzz_skin.cpp" "$objdir"/*.o -o "$out"

@@ -1,25 +1,18 @@
 // libFuzzer target: the skin as the installer loads it. Any bytes are
 // opened as a zip, every entry is read, and each one goes to the layout
 // builder (as a layout file, over a window that does nothing) and to the
-// SVG parser. The build script turns the last two on once their sources
-// exist (VEK_FUZZ_LAYOUT, VEK_FUZZ_SVG).
+// SVG parser.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "utility/vekui/core/skinarchive.h"
-
-#if VEK_FUZZ_LAYOUT
 #include "utility/vekui/core/layoutbuilder.h"
-#include "utility/vekui/core/uimanager.h"
-#endif
-#if VEK_FUZZ_SVG
+#include "utility/vekui/core/skinarchive.h"
 #include "utility/vekui/core/svg.h"
-#endif
+#include "utility/vekui/core/uimanager.h"
 
 namespace {
 
-#if VEK_FUZZ_LAYOUT
 class NullBridge final : public vekui::IWindowBridge, public vekui::ITextMetrics {
 public:
     void Invalidate(const vekui::Rect&) override {}
@@ -48,7 +41,6 @@ void BuildFrom(const vekui::CSkinArchive& archive, const std::string& name) {
     std::string error;
     if (vekui::BuildLayout(archive, name, manager, &error)) manager.Layout({800, 600});
 }
-#endif
 
 }  // namespace
 
@@ -59,13 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::string& name : archive.Names()) {
         std::string content;
         if (!archive.Read(name, &content, &error)) continue;
-#if VEK_FUZZ_SVG
         vekui::svg::Document document;
         vekui::svg::Parse(content, &document, &error);
-#endif
-#if VEK_FUZZ_LAYOUT
         BuildFrom(archive, name);
-#endif
     }
     return 0;
 }

@@ -95,6 +95,12 @@ def archive(files, method=zipfile.ZIP_DEFLATED, comment=b""):
     return out.getvalue()
 
 
+def shipped_sources():
+    root = Path(__file__).resolve().parents[2] / "resources" / "skin"
+    files = sorted(p for p in root.rglob("*") if p.is_file() and p.suffix.lower() in (".xml", ".svg"))
+    return [(p.relative_to(root).as_posix(), p.read_bytes()) for p in files]
+
+
 def main():
     folder = Path(sys.argv[1])
     folder.mkdir(parents=True, exist_ok=True)
@@ -109,6 +115,8 @@ def main():
         "minimal_window.zip": archive([("a.xml", '<Window size="10,10"><Include source="b.xml"/><Label/></Window>'),
                                        ("b.xml", '<Fonts><Font id="0" size="9"/></Fonts>')], zipfile.ZIP_STORED),
         "empty.zip": archive([]),
+        # The shipped skin's layout, font table and vector pictures.
+        "shipped_sources.zip": archive(shipped_sources()),
     }
     for name, data in seeds.items():
         (folder / name).write_bytes(data)

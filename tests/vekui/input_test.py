@@ -156,9 +156,20 @@ class Input(unittest.TestCase):
         xdo("key", "--window", self.xid, "shift+Tab")
         back = self.log.wait(r"notify setfocus \S+ 0", "focus moved back").split()[2]
         self.assertEqual(back, expected[-2])
-    # Typing into the path field joins here with the editor.
 
-    def test_5_drag_by_caption(self):
+    def test_5_typing_into_the_path_field(self):
+        x, y = self.centre("EditInstallPath", dx=-100)
+        xdo("mousemove", "--sync", x, y, "click", 1)
+        self.log.wait(r"notify setfocus EditInstallPath 0", "path field focused")
+        xdo("key", "--window", self.xid, "ctrl+a")
+        xdo("type", "--window", self.xid, "D:\\Apps")
+        self.log.wait(r"notify textchanged EditInstallPath 0 D:\\Apps", "ASCII text typed")
+        xdo("key", "--window", self.xid, "Home", "shift+End", "BackSpace")
+        self.log.wait(r"notify textchanged EditInstallPath 0 ", "selection deleted")
+        xdo("type", "--window", self.xid, "E:\\软件\\清理")
+        self.log.wait(r"notify textchanged EditInstallPath 0 E:\\软件\\清理", "Chinese text typed")
+
+    def test_6_drag_by_caption(self):
         x, y = self.origin[0] + 150, self.origin[1] + 40
         xdo("mousemove", "--sync", x, y, "mousedown", 1)
         xdo("mousemove", "--sync", x + 60, y + 45)
@@ -167,7 +178,7 @@ class Input(unittest.TestCase):
         self.log.wait(r"moved %d %d" % target, "window at the drop point")
         type(self).origin = target
 
-    def test_6_minbtn_minimises(self):
+    def test_7_minbtn_minimises(self):
         x, y = self.centre("minbtn")
         xdo("mousemove", "--sync", x, y, "click", 1)
         self.log.wait(r"notify click minbtn 0", "minbtn click")

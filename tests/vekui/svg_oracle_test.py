@@ -13,13 +13,16 @@ from PIL import Image, ImageChops
 
 SCALES = (100, 150, 200)
 # Measured here (Wine's GDI+, drawn 4 × larger and averaged, against
-# rsvg-convert 2.54): means of 0.06 to 2.2 per channel, the largest on thin
-# curved strokes at 100 %, and at most 0.1 % of the pixels past the gross
-# difference, all on edges. A flipped arc flag, a lost transform or an
-# opacity not applied moves whole areas and fails both (see the report).
-MEAN_BOUND = 3.0          # mean per-channel difference, 0..255
+# rsvg-convert 2.54): means of 0.06 to 2.2 per channel on the test drawings,
+# up to 3.3 on the skin's smallest icons at 100 % (16 × 16, 14 × 14 cells:
+# nearly every pixel is an edge), and at most 0.35 % of the pixels past the
+# gross difference (the corner pixels of 14-pixel rounded boxes), all on
+# edges; both renderers agree on where shapes lie to within 0.05 pixel. A
+# flipped arc flag, a lost transform or an opacity not applied moves whole
+# areas (means of 8 to 16, 5 to 19 % gross pixels) and fails both bounds.
+MEAN_BOUND = 3.6          # mean per-channel difference, 0..255
 GROSS_DIFFERENCE = 100    # a pixel this far off in some channel is gross...
-GROSS_SHARE = 0.003       # ...and at most this share of the pixels may be
+GROSS_SHARE = 0.005       # ...and at most this share of the pixels may be
 
 
 def premultiplied(path):

@@ -144,8 +144,11 @@ public:
     ViewWindow(const vekui::ISkinFiles* skin, LogFile& log, POINT probe) : skin_(skin), log_(log), probe_(probe) {}
 
     void Notify(vekui::TNotifyUI& msg) override {
-        log_.Line("notify " + msg.type + " " + (msg.sender ? msg.sender->GetName() : std::string("-")) + " " +
-                  std::to_string(msg.wParam));
+        std::string line = "notify " + msg.type + " " + (msg.sender ? msg.sender->GetName() : std::string("-")) +
+                           " " + std::to_string(msg.wParam);
+        // The text a change leaves, so that typing can be checked.
+        if (msg.type == "textchanged" && msg.sender) line += " " + vek::WideToUtf8(msg.sender->GetText());
+        log_.Line(line);
         WindowImplBase::Notify(msg);
     }
     void OnClose(vekui::TNotifyUI&) { Close(); }

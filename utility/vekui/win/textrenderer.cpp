@@ -4,6 +4,13 @@
 
 #include "utility/vekui/core/painter.h"
 
+// The GDI+ headers keep their generic string formats in variables the
+// program defines. Only the window's thread draws text.
+extern "C" {
+void* _GdipStringFormatCachedGenericDefault = nullptr;
+void* _GdipStringFormatCachedGenericTypographic = nullptr;
+}
+
 namespace vekui {
 namespace {
 
@@ -15,6 +22,8 @@ int FontStyleOf(const FontSpec& spec) {
     return style;
 }
 
+// Drawing and measuring share the typographic format (no padding around the
+// text), so that the path field's caret lands where a measured prefix ends.
 void SetFormat(Gdiplus::StringFormat& format, unsigned style) {
     format.SetAlignment((style & kTextCenter)  ? Gdiplus::StringAlignmentCenter
                         : (style & kTextRight) ? Gdiplus::StringAlignmentFar
@@ -67,7 +76,7 @@ void CTextRenderer::Draw(Gdiplus::Graphics& graphics, const Rect& rect, const st
                          int dpi, Color color, unsigned style) {
     Gdiplus::Font* font = Font(fontId, dpi);
     if (!font || text.empty() || rect.IsEmpty()) return;
-    Gdiplus::StringFormat format;
+    Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
     SetFormat(format, style);
     Gdiplus::SolidBrush brush(ToGdiplus(color));
     Prepare(graphics);
@@ -80,7 +89,7 @@ Size CTextRenderer::Measure(Gdiplus::Graphics& graphics, const std::wstring& tex
     Gdiplus::Font* font = Font(fontId, dpi);
     if (!font) return {};
     if (text.empty()) return {0, static_cast<int>(std::ceil(font->GetHeight(&graphics)))};
-    Gdiplus::StringFormat format;
+    Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
     SetFormat(format, kTextSingleLine);
     Prepare(graphics);
     Gdiplus::RectF bounds;
