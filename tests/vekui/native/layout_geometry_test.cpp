@@ -50,7 +50,7 @@ std::string Show(const Rect& r) {
 }
 
 TEST(LayoutGeometry, EveryNamedControlOfEachViewAtBothScales) {
-    const test::FolderSkin skin(test::FixtureSkinDir());
+    const test::FolderSkin skin(test::ShippedSkinDir());
     for (int dpi : {96, 144}) {
         test::TestWindow w(dpi, skin);
         ASSERT_TRUE(w.built) << w.error;
@@ -79,7 +79,7 @@ TEST(LayoutGeometry, EveryNamedControlOfEachViewAtBothScales) {
 }
 
 TEST(LayoutGeometry, HitTestingAndCaptionBand) {
-    const test::FolderSkin skin(test::FixtureSkinDir());
+    const test::FolderSkin skin(test::ShippedSkinDir());
     struct Case { int dpi; Point pt; const char* hit; bool caption; };
     const Case cases[] = {
         {96, {530, 358}, "BtnSelectPath", false},    // the float lies above the field

@@ -1,6 +1,7 @@
 // Attribute values, the layout builder's failures, and painting order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "tests/vekui/native/ui_support.h"
@@ -148,6 +149,34 @@ TEST(UiBuilder, UnknownElementsAreSkippedWithTheirChildren) {
     EXPECT_EQ(manager.FindControl("second"), nullptr);   // one root control
     ASSERT_NE(manager.FindControl("after"), nullptr);
     EXPECT_EQ(manager.FindControl<CContainerUI>("root")->GetCount(), 1);
+}
+
+// A window's own kinds come from its factory, which is asked first; the
+// kinds it declines are the framework's.
+TEST(UiBuilder, OwnKindsFromTheWindowsFactory) {
+    struct CGaugeUI : CLabelUI {};
+    test::MemorySkin skin;
+    skin.Put("Layout/Layout.xml",
+             "<Window size='10,10'><VerticalLayout name='root'>"
+             "<Gauge name='gauge' text='g'/><Label name='label'/><Button name='button'/>"
+             "</VerticalLayout></Window>");
+    test::RecordingBridge bridge;
+    CUiManager manager(&bridge);
+    bridge.manager = &manager;
+    std::vector<std::string> asked;
+    const ControlFactory factory = [&asked](std::string_view kind) -> std::unique_ptr<CControlUI> {
+        asked.emplace_back(kind);
+        if (kind == "Gauge") return std::make_unique<CGaugeUI>();
+        if (kind == "Button") return std::make_unique<CLabelUI>();  // a window may replace a kind
+        return nullptr;
+    };
+    std::string error;
+    ASSERT_TRUE(BuildLayout(skin, "Layout/Layout.xml", manager, &error, factory)) << error;
+    ASSERT_NE(manager.FindControl<CGaugeUI>("gauge"), nullptr);
+    EXPECT_EQ(manager.FindControl("gauge")->GetText(), L"g");
+    EXPECT_NE(manager.FindControl<CLabelUI>("label"), nullptr);
+    EXPECT_EQ(manager.FindControl<CButtonUI>("button"), nullptr);
+    EXPECT_NE(std::find(asked.begin(), asked.end(), "VerticalLayout"), asked.end());
 }
 
 class RecordingPainter : public IPainter {

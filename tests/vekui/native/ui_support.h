@@ -14,10 +14,17 @@
 
 namespace vekui::test {
 
-// The skin the layout tests load.
+// The skin the input and builder tests load.
 inline std::string FixtureSkinDir() {
     std::string here = __FILE__;
     return here.substr(0, here.find_last_of('/')) + "/fixtures/skin";
+}
+
+// The shipped skin's sources (layout and font table), for the geometry.
+inline std::string ShippedSkinDir() {
+    std::string here = __FILE__;
+    here = here.substr(0, here.find_last_of('/'));  // tests/vekui/native
+    return here + "/../../../resources/skin";
 }
 
 class FolderSkin : public ISkinFiles {

@@ -37,8 +37,8 @@ std::unique_ptr<CControlUI> CreateControl(std::string_view kind) {
 
 class Builder {
 public:
-    Builder(const ISkinFiles& skin, std::string_view layoutFile, CUiManager& manager)
-        : m_skin(skin), m_layoutFile(layoutFile), m_manager(manager) {}
+    Builder(const ISkinFiles& skin, std::string_view layoutFile, CUiManager& manager, const ControlFactory& factory)
+        : m_skin(skin), m_layoutFile(layoutFile), m_manager(manager), m_factory(factory) {}
 
     bool Run(std::string* error);
 
@@ -48,6 +48,12 @@ private:
     void ReadFont(const pugi::xml_node& font);
     bool ReadInclude(const pugi::xml_node& include);
     std::unique_ptr<CControlUI> Build(const pugi::xml_node& node, int depth);
+    std::unique_ptr<CControlUI> Make(std::string_view kind) const {
+        if (m_factory) {
+            if (std::unique_ptr<CControlUI> own = m_factory(kind)) return own;
+        }
+        return CreateControl(kind);
+    }
     bool Fail(std::string reason) {
         if (m_error.empty()) m_error = std::move(reason);
         return false;
@@ -56,6 +62,7 @@ private:
     const ISkinFiles& m_skin;
     std::string m_layoutFile;
     CUiManager& m_manager;
+    const ControlFactory& m_factory;
     std::string m_error;
     int m_controls = 0;
 };
@@ -122,11 +129,11 @@ bool Builder::ReadInclude(const pugi::xml_node& include) {
 std::unique_ptr<CControlUI> Builder::Build(const pugi::xml_node& node, int depth) {
     if (depth > kMaxDepth) return Fail("controls nest deeper than " + std::to_string(kMaxDepth)), nullptr;
     if (++m_controls > kMaxControls) return Fail("more than " + std::to_string(kMaxControls) + " controls"), nullptr;
-    std::unique_ptr<CControlUI> control = CreateControl(node.name());
+    std::unique_ptr<CControlUI> control = Make(node.name());
     for (const pugi::xml_attribute& a : node.attributes()) control->SetAttribute(a.name(), a.value());
     auto* container = dynamic_cast<CContainerUI*>(control.get());
     for (const pugi::xml_node& child : node.children()) {
-        if (child.type() != pugi::node_element || !CreateControl(child.name())) continue;  // unknown: skipped
+        if (child.type() != pugi::node_element || !Make(child.name())) continue;  // unknown: skipped
         std::unique_ptr<CControlUI> built = Build(child, depth + 1);
         if (!built) return nullptr;
         if (container) container->Add(std::move(built));
@@ -144,7 +151,7 @@ bool Builder::Run(std::string* error) {
         const std::string_view name = child.name();
         if (name == "Include") ok = ReadInclude(child);
         else if (name == "Font") ReadFont(child);
-        else if (!root && CreateControl(name)) ok = (root = Build(child, 1)) != nullptr;
+        else if (!root && Make(name)) ok = (root = Build(child, 1)) != nullptr;
     }
     if (ok && !root) ok = Fail(m_layoutFile + ": no control in <Window>");
     if (!ok) {
@@ -158,8 +165,9 @@ bool Builder::Run(std::string* error) {
 
 }  // namespace
 
-bool BuildLayout(const ISkinFiles& skin, std::string_view layoutFile, CUiManager& manager, std::string* error) {
-    return Builder(skin, layoutFile, manager).Run(error);
+bool BuildLayout(const ISkinFiles& skin, std::string_view layoutFile, CUiManager& manager, std::string* error,
+                 const ControlFactory& factory) {
+    return Builder(skin, layoutFile, manager, factory).Run(error);
 }
 
 }  // namespace vekui

@@ -82,7 +82,8 @@ bool WindowImplBase::BuildFromSkin() {
         return false;
     }
     images_ = std::make_unique<CImageCache>(*skin);
-    if (!BuildLayout(*skin, vek::WideToUtf8(GetSkinFile()), manager_, &layoutError_)) return false;
+    const ControlFactory factory = [this](std::string_view kind) { return CreateControl(kind); };
+    if (!BuildLayout(*skin, vek::WideToUtf8(GetSkinFile()), manager_, &layoutError_, factory)) return false;
     const WindowAttributes& window = manager_.Window();
     text_->SetRenderingHint(window.textRenderingHint);
     tooltip_.SetColors(window.tooltipBkColor, window.tooltipTextColor);
