@@ -124,3 +124,7 @@ rm -rf "$bench"
 # A whole silent install (median of 5 fresh prefixes) next to 7zz extracting
 # the same payload; peak memory; installer and payload sizes.
 python3 "$root/tests/bench/install_bench.py" "$(dirname "$B")" 5
+
+# The installer window: first frame and private memory, shipped skin beside a
+# plain one-view window, under Wine's X11 driver on a virtual display.
+xvfb-run -a -s "-screen 0 1280x1024x24" /usr/bin/python3 "$root/tests/bench/window_bench.py" "$B"

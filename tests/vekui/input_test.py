@@ -5,75 +5,19 @@ for the line the tool logs for it. The install button's colour is read back
 from the window's presented pixels (the tool's probe): Xvfb's root window
 does not show a layered window's 32-bit contents to a screenshot."""
 import os
-import re
 import subprocess
 import sys
-import time
 import unittest
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from x11bench import TIMEOUT, Log, ensure_prefix, restart_server, stop_server, wine_env, windows_path, WINE  # noqa: E402
+
 BUILD = os.path.abspath(sys.argv.pop(1)) if len(sys.argv) > 1 else None
-SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-PREFIX = os.path.join(BUILD or "", "wineprefix-x11")
-WINE = "/usr/lib/wine/wine64"
-WINESERVER = "/usr/lib/wine/wineserver"
 HOT_GREEN = (0x4F, 0xD5, 0xAD)
 TAB_ORDER = ["BtnInstall", "CheckLicence", "BtnLicenceLink", "EditInstallPath", "BtnSelectPath",
              "ShouldStartWithWindowsChk", "StartMenuShortcutChk"]
-TIMEOUT = 30
 # A point of the install button at 100 %, left of its caption.
 PROBE = (230, 259)
-
-
-def wine_env():
-    env = dict(os.environ, WINEPREFIX=PREFIX, WINEARCH="win64", WINEDEBUG="-all",
-               WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d", HOME=PREFIX + ".home")
-    os.makedirs(env["HOME"], exist_ok=True)
-    return env
-
-
-def ensure_prefix():
-    """The bench's prefix set-up, then the X11 driver instead of the null one."""
-    if os.path.exists(os.path.join(PREFIX, ".vek-x11")):
-        return
-    env = dict(os.environ, VEK_WINEPREFIX=PREFIX)
-    subprocess.run([os.path.join(SOURCE, "tests", "wine", "prefix.sh"), "ensure"], env=env, check=True,
-                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    reg = os.path.join(PREFIX, "vek-x11.reg")
-    text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\r\n" \
-           "\"Graphics\"=\"x11\"\r\n\r\n"
-    with open(reg, "wb") as f:
-        f.write(b"\xff\xfe" + text.encode("utf-16-le"))
-    subprocess.run([WINE, "regedit", "/S", reg], env=wine_env(), check=True, stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run([WINESERVER, "-w"], env=wine_env(), check=True)
-    open(os.path.join(PREFIX, ".vek-x11"), "w").close()
-
-
-class Log:
-    """The tool's log, read as it grows; waits are bounded by a deadline."""
-
-    def __init__(self, path):
-        self.path, self.lines, self.seen = path, [], 0
-
-    def _read(self):
-        try:
-            with open(self.path, encoding="utf-8") as f:
-                self.lines = [l.rstrip("\n") for l in f.readlines() if l.endswith("\n")]
-        except FileNotFoundError:
-            pass
-
-    def wait(self, pattern, what):
-        """The first line after the last awaited one that matches."""
-        deadline = time.monotonic() + TIMEOUT
-        regex = re.compile(pattern)
-        while time.monotonic() < deadline:
-            self._read()
-            for i in range(self.seen, len(self.lines)):
-                if regex.fullmatch(self.lines[i]):
-                    self.seen = i + 1
-                    return self.lines[i]
-            time.sleep(0.02)  # polling the file; the event is the line
-        raise AssertionError("no %s in the log: %s" % (what, self.lines[self.seen:]))
 
 
 def xdo(*args):
@@ -84,21 +28,16 @@ def xdo(*args):
 class Input(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        ensure_prefix()
-        env = wine_env()
-        subprocess.run([WINESERVER, "-k"], env=env, stderr=subprocess.DEVNULL)
-        subprocess.run([WINESERVER, "-w"], env=env)
-        subprocess.run([WINESERVER, "-p"], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
+        ensure_prefix(BUILD)
+        restart_server(BUILD)
         log_path = os.path.join(BUILD, "tests", "vekui-input.log")
         if os.path.exists(log_path):
             os.remove(log_path)
         cls.log = Log(log_path)
         cls.proc = subprocess.Popen(
-            [WINE, os.path.join(BUILD, "tests", "vekuiview.exe"), "--skin",
-             "Z:" + os.path.join(BUILD, "skin").replace("/", "\\"), "--show", "--log",
-             "Z:" + log_path.replace("/", "\\"), "--probe", "%d,%d" % PROBE], env=env, stdin=subprocess.DEVNULL,
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            [WINE, os.path.join(BUILD, "tests", "vekuiview.exe"), "--skin", windows_path(os.path.join(BUILD, "skin")),
+             "--show", "--log", windows_path(log_path), "--probe", "%d,%d" % PROBE], env=wine_env(BUILD),
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         shown = cls.log.wait(r"shown .*", "window shown").split()
         cls.origin = (int(shown[1]), int(shown[2]))
         cls.size = (int(shown[3]), int(shown[4]))
@@ -115,7 +54,7 @@ class Input(unittest.TestCase):
     def tearDownClass(cls):
         cls.proc.kill()
         cls.proc.wait()
-        subprocess.run([WINESERVER, "-k"], env=wine_env(), stderr=subprocess.DEVNULL)
+        stop_server(BUILD)
 
     def centre(self, name, dx=0):
         left, top, right, bottom = self.controls[name]
