@@ -18,10 +18,11 @@ import zipfile
 
 from PIL import Image
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from test_resources import read_pe  # noqa: E402
-
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(REPO, "tools"))
+from test_resources import read_pe  # noqa: E402
+from makeskin import qr_modules  # noqa: E402  (qrencode's own modules for a text)
 BUILD = None  # set from the command line
 
 BACKGROUNDS = ["BkViewInit", "InstallBk0", "InstallBk1", "InstallBk2", "BkViewComplete"]
@@ -62,13 +63,6 @@ def expected_names():
     for name, sizes in PNGS.items():
         names |= {"Image/%s.png" % name if s == 100 else "Image/%s@%d.png" % (name, s) for s in sizes}
     return names
-
-
-def qr_modules(text):
-    png = subprocess.run(["qrencode", "-l", "M", "-s", "1", "-m", "0", "-o", "-", text],
-                         capture_output=True, check=True).stdout
-    img = Image.open(io.BytesIO(png)).convert("RGBA").convert("L")
-    return [[img.getpixel((x, y)) < 128 for x in range(img.width)] for y in range(img.height)]
 
 
 def read_modules(img, n):

@@ -4,8 +4,6 @@
 // renderer on the Linux side. Exit codes: 2 usage, 3 read, 4 parse,
 // 5 draw, 6 save.
 #include <windows.h>
-#include <objidl.h>
-#include <gdiplus.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -14,47 +12,11 @@
 
 #include "utility/base/fileops.h"
 #include "utility/vekui/core/svg.h"
+#include "utility/vekui/win/gdiplusscope.h"
+#include "utility/vekui/win/pngwriter.h"
 #include "utility/vekui/win/svgraster.h"
 
 namespace {
-
-bool FindPngEncoder(CLSID* clsid) {
-    UINT count = 0, size = 0;
-    if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0) return false;
-    std::vector<BYTE> buffer(size);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    if (Gdiplus::GetImageEncoders(count, size, codecs) != Gdiplus::Ok) return false;
-    for (UINT i = 0; i < count; ++i) {
-        if (wcscmp(codecs[i].MimeType, L"image/png") == 0) {
-            *clsid = codecs[i].Clsid;
-            return true;
-        }
-    }
-    return false;
-}
-
-// Premultiplied to straight alpha, so the PNG holds what the reference writes.
-std::vector<uint32_t> Unpremultiply(const std::vector<uint32_t>& pixels) {
-    std::vector<uint32_t> out(pixels.size());
-    for (size_t i = 0; i < pixels.size(); ++i) {
-        const uint32_t p = pixels[i], a = p >> 24;
-        if (a == 0) continue;
-        auto channel = [&](int shift) {
-            const uint32_t v = ((p >> shift & 0xFF) * 255 + a / 2) / a;
-            return (v > 255 ? 255 : v) << shift;
-        };
-        out[i] = a << 24 | channel(16) | channel(8) | channel(0);
-    }
-    return out;
-}
-
-bool SavePng(std::vector<uint32_t> pixels, int width, int height, const wchar_t* path) {
-    CLSID png;
-    if (!FindPngEncoder(&png)) return false;
-    std::vector<uint32_t> straight = Unpremultiply(pixels);
-    Gdiplus::Bitmap bitmap(width, height, width * 4, PixelFormat32bppARGB, reinterpret_cast<BYTE*>(straight.data()));
-    return bitmap.GetLastStatus() == Gdiplus::Ok && bitmap.Save(path, &png, nullptr) == Gdiplus::Ok;
-}
 
 int Render(const wchar_t* in, const wchar_t* out, int percent) {
     std::string text;
@@ -68,7 +30,7 @@ int Render(const wchar_t* in, const wchar_t* out, int percent) {
     const vekui::Size size = vekui::SvgPixelSize(doc, percent);
     std::vector<uint32_t> pixels;
     if (!vekui::RasterizeSvg(doc, size.cx, size.cy, &pixels)) return 5;
-    return SavePng(pixels, size.cx, size.cy, out) ? 0 : 6;
+    return vekui::SavePixelsPng(pixels.data(), size, out) ? 0 : 6;
 }
 
 }  // namespace
@@ -79,10 +41,7 @@ int wmain(int argc, wchar_t** argv) {
         fprintf(stderr, "usage: vek_svgrender <in.svg> <out.png> <scale percent>\n");
         return 2;
     }
-    ULONG_PTR token = 0;
-    Gdiplus::GdiplusStartupInput input;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return 5;
-    const int result = Render(argv[1], argv[2], percent);
-    Gdiplus::GdiplusShutdown(token);
-    return result;
+    vekui::GdiplusScope gdiplus;
+    if (!gdiplus.ok()) return 5;
+    return Render(argv[1], argv[2], percent);
 }

@@ -9,6 +9,14 @@ namespace {
 
 constexpr unsigned kKeyTab = 0x09;  // VK_TAB
 
+UiEvent MakeEvent(EventType type, Point pt = {}, unsigned modifiers = 0) {
+    UiEvent event;
+    event.type = type;
+    event.pt = pt;
+    event.modifiers = modifiers;
+    return event;
+}
+
 bool IsInside(const CControlUI* control, const CControlUI* ancestor) {
     for (const CControlUI* c = control; c; c = c->GetParent()) {
         if (c == ancestor) return true;
@@ -124,15 +132,11 @@ void CUiManager::SetHot(CControlUI* control) {
     m_hot = control;
     if (old) {
         if (!old->GetToolTip().empty()) m_bridge->HideTooltip();
-        UiEvent leave;
-        leave.type = EventType::MouseLeave;
-        leave.pt = m_lastMouse;
+        UiEvent leave = MakeEvent(EventType::MouseLeave, m_lastMouse);
         SendEvent(old, leave);
     }
     if (control) {
-        UiEvent enter;
-        enter.type = EventType::MouseEnter;
-        enter.pt = m_lastMouse;
+        UiEvent enter = MakeEvent(EventType::MouseEnter, m_lastMouse);
         SendEvent(control, enter);
         if (!control->GetToolTip().empty()) m_bridge->ShowTooltip(control->GetToolTip(), control->GetPos());
     }
@@ -140,10 +144,7 @@ void CUiManager::SetHot(CControlUI* control) {
 
 void CUiManager::HandleMouseMove(Point pt, unsigned modifiers) {
     m_lastMouse = pt;
-    UiEvent move;
-    move.type = EventType::MouseMove;
-    move.pt = pt;
-    move.modifiers = modifiers;
+    UiEvent move = MakeEvent(EventType::MouseMove, pt, modifiers);
     if (m_capture) {
         SendEvent(m_capture, move);
         return;
@@ -166,10 +167,7 @@ void CUiManager::HandleButtonDown(Point pt, unsigned modifiers) {
         m_capture = target;
         m_bridge->SetCapture();
     }
-    UiEvent down;
-    down.type = EventType::ButtonDown;
-    down.pt = pt;
-    down.modifiers = modifiers;
+    UiEvent down = MakeEvent(EventType::ButtonDown, pt, modifiers);
     SendEvent(target, down);
 }
 
@@ -179,10 +177,7 @@ void CUiManager::HandleButtonUp(Point pt, unsigned modifiers) {
     if (!target) return;
     m_capture = nullptr;
     m_bridge->ReleaseCapture();
-    UiEvent up;
-    up.type = EventType::ButtonUp;
-    up.pt = pt;
-    up.modifiers = modifiers;
+    UiEvent up = MakeEvent(EventType::ButtonUp, pt, modifiers);
     SendEvent(target, up);
     // The control under the pointer may have changed while it was held.
     HandleMouseMove(pt, modifiers);
@@ -193,10 +188,7 @@ void CUiManager::HandleDoubleClick(Point pt, unsigned modifiers) {
     // took it hears of the double click too (the path field selects a word).
     HandleButtonDown(pt, modifiers);
     if (!m_capture) return;
-    UiEvent dbl;
-    dbl.type = EventType::DoubleClick;
-    dbl.pt = pt;
-    dbl.modifiers = modifiers;
+    UiEvent dbl = MakeEvent(EventType::DoubleClick, pt, modifiers);
     SendEvent(m_capture, dbl);
 }
 
@@ -204,8 +196,7 @@ void CUiManager::HandleCaptureLost() {
     CControlUI* target = m_capture;
     if (!target) return;
     m_capture = nullptr;
-    UiEvent lost;
-    lost.type = EventType::CaptureLost;
+    UiEvent lost = MakeEvent(EventType::CaptureLost);
     SendEvent(target, lost);
 }
 
@@ -215,18 +206,15 @@ bool CUiManager::HandleKeyDown(unsigned key, unsigned modifiers) {
         return true;
     }
     if (!m_focus) return false;
-    UiEvent event;
-    event.type = EventType::KeyDown;
+    UiEvent event = MakeEvent(EventType::KeyDown, {}, modifiers);
     event.key = key;
-    event.modifiers = modifiers;
     m_focus->DoEvent(event);
     return event.handled;
 }
 
 bool CUiManager::HandleChar(wchar_t ch) {
     if (!m_focus) return false;
-    UiEvent event;
-    event.type = EventType::Char;
+    UiEvent event = MakeEvent(EventType::Char);
     event.ch = ch;
     m_focus->DoEvent(event);
     return event.handled;
@@ -234,8 +222,7 @@ bool CUiManager::HandleChar(wchar_t ch) {
 
 void CUiManager::HandleTimer(CControlUI* control, uintptr_t id) {
     if (!control) return;
-    UiEvent event;
-    event.type = EventType::Timer;
+    UiEvent event = MakeEvent(EventType::Timer);
     event.timerId = id;
     control->DoEvent(event);
     SendNotify(control, "timer", id);

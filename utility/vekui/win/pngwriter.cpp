@@ -36,16 +36,19 @@ uint32_t Unpremultiply(uint32_t pixel) {
 
 }  // namespace
 
-bool SaveSurfacePng(const CSurface& surface, const std::wstring& path) {
-    const Size size = surface.GetSize();
-    if (!surface.Bits() || size.cx <= 0 || size.cy <= 0) return false;
+bool SavePixelsPng(const uint32_t* pixels, Size size, const std::wstring& path) {
+    if (!pixels || size.cx <= 0 || size.cy <= 0) return false;
     CLSID png;
     if (!PngEncoder(&png)) return false;
     std::vector<uint32_t> straight(static_cast<size_t>(size.cx) * size.cy);
-    for (size_t i = 0; i < straight.size(); ++i) straight[i] = Unpremultiply(surface.Bits()[i]);
+    for (size_t i = 0; i < straight.size(); ++i) straight[i] = Unpremultiply(pixels[i]);
     Gdiplus::Bitmap bitmap(size.cx, size.cy, size.cx * 4, PixelFormat32bppARGB,
                            reinterpret_cast<BYTE*>(straight.data()));
     return bitmap.GetLastStatus() == Gdiplus::Ok && bitmap.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
+}
+
+bool SaveSurfacePng(const CSurface& surface, const std::wstring& path) {
+    return SavePixelsPng(surface.Bits(), surface.GetSize(), path);
 }
 
 }  // namespace vekui
