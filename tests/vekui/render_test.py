@@ -94,6 +94,20 @@ class Render(unittest.TestCase):
                         left += 20 * dpi // 96
                     self.assertGreater(dark_pixels(image, (left, top, right, bottom)), 20 * dpi // 96)
 
+    def test_qr_code_from_the_jpeg(self):
+        # The completion view's QR label (156 x 156 at 222,150 by the layout's
+        # arithmetic) over a white card of the background: its dark modules
+        # come only from the decoded JPEG.
+        for dpi in (96, 144):
+            with self.subTest(dpi=dpi):
+                image, _, _ = self.results[(2, dpi)]
+                box = tuple(v * dpi // 96 for v in (222, 150, 378, 306))
+                area = (box[2] - box[0]) * (box[3] - box[1])
+                self.assertGreater(dark_pixels(image, box), area // 5)
+                name = "BkViewComplete.png" if dpi == 96 else "BkViewComplete@150.png"
+                background = Image.open(os.path.join(BUILD, "skin", "Image", name)).convert("RGBA")
+                self.assertEqual(dark_pixels(background, box), 0)
+
     def test_150_background_is_its_own_picture(self):
         image, _, _ = self.results[(0, 144)]
         own = Image.open(os.path.join(BUILD, "skin", "Image", "BkViewInit@150.png")).convert("RGBA")
