@@ -108,6 +108,12 @@ bool ShellStartHidden(const wchar_t* verb, const std::wstring& file, const std::
     return started;
 }
 
+UINT ShellOpenNormal(const std::wstring& file, const std::wstring& parameters) {
+    const HINSTANCE result = ::ShellExecuteW(nullptr, nullptr, file.c_str(),
+                                             parameters.empty() ? nullptr : parameters.c_str(), nullptr, SW_SHOWNORMAL);
+    return static_cast<UINT>(reinterpret_cast<ULONG_PTR>(result));
+}
+
 bool ShellStartProgram(const std::wstring& file, const std::wstring& parameters) {
     bool isSystem = false;
     const std::wstring program = ResolveSystemProgram(file, &isSystem);

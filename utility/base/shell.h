@@ -24,6 +24,10 @@ UINT LaunchViaExplorer(const std::wstring& file, const std::wstring& parameters)
 bool ShellStartHidden(const wchar_t* verb, const std::wstring& file, const std::wstring& parameters,
                       const std::wstring& folder, DWORD waitMs, bool* ended = nullptr);
 
+// ShellExecuteW of the default verb, shown normally; the result is the
+// program-start result (above 31 on success).
+UINT ShellOpenNormal(const std::wstring& file, const std::wstring& parameters);
+
 // Lua_ShellExec's start: ShellStartHidden with "open" and no wait; a bare
 // system program name runs from the system folder, in that folder.
 bool ShellStartProgram(const std::wstring& file, const std::wstring& parameters);

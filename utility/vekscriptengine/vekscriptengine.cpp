@@ -121,3 +121,9 @@ void VekScriptEngine::Set(const BoolGlobal& global, bool value) {
     lua_pushboolean(state_, value ? 1 : 0);
     lua_setglobal(state_, global.name);
 }
+
+void VekScriptEngine::Set(const IntegerGlobal& global, lua_Integer value) {
+    const auto lock = Lock();
+    lua_pushinteger(state_, value);
+    lua_setglobal(state_, global.name);
+}

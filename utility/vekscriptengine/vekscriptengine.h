@@ -48,6 +48,7 @@ public:
     bool Get(const BoolGlobal& global);
     void Set(const TextGlobal& global, const std::wstring& value);
     void Set(const BoolGlobal& global, bool value);
+    void Set(const IntegerGlobal& global, lua_Integer value);
 
     // The process is ending from inside a script error: the state is left
     // alone by the exit routine.

@@ -46,6 +46,13 @@ void CContainerUI::Add(std::unique_ptr<CControlUI> child) {
     NeedParentUpdate();
 }
 
+void CContainerUI::RemoveAll() {
+    if (m_items.empty()) return;
+    Invalidate();
+    while (!m_items.empty()) m_items.pop_back();
+    NeedParentUpdate();
+}
+
 int CContainerUI::GetCount() const { return static_cast<int>(m_items.size()); }
 
 CControlUI* CContainerUI::GetItemAt(int index) const {

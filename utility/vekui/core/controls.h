@@ -20,6 +20,7 @@ public:
     CControlUI* FindControlAt(Point pt) override;
     // Children in document order; the container owns them.
     virtual void Add(std::unique_ptr<CControlUI> child);
+    void RemoveAll();
     int GetCount() const;
     CControlUI* GetItemAt(int index) const;
     int GetItemIndex(const CControlUI* child) const;
