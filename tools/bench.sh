@@ -54,7 +54,7 @@ echo 'local t0 = os.clock() Lua_DelFileRecursive("%TEMP%\\vek-bench-tree") probe
     > "$temp_unix/vek-bench.lua"
 rm -f "$temp_unix/vek-bench-records.txt"
 VEK_PROBE_SCRIPT="C:\\users\\$user\\Temp\\vek-bench.lua" VEK_PROBE_OUT="C:\\users\\$user\\Temp\\vek-bench-records.txt" \
-    "$run" "$B/tests/installers/probe.exe" </dev/null >/dev/null 2>&1
+    "$run" "$B/tests/installers/probe.exe" /InstallSlience true </dev/null >/dev/null 2>&1
 wine_s=$(head -1 "$temp_unix/vek-bench-records.txt" | tr -d '\r')
 [ -e "$temp_unix/vek-bench-tree" ] && echo "warning: the tree was not deleted"
 make_tree
@@ -108,7 +108,7 @@ LUA
 rm -f "$bench/records.txt"
 VEK_PROBE_SCRIPT="C:\\users\\$user\\Temp\\vek-bench-payload\\extract.lua" \
 VEK_PROBE_OUT="C:\\users\\$user\\Temp\\vek-bench-payload\\records.txt" \
-    /usr/bin/time -f %M -o "$bench/rss.txt" "$run" "$B/tests/installers/probe.exe" </dev/null >/dev/null 2>&1
+    /usr/bin/time -f %M -o "$bench/rss.txt" "$run" "$B/tests/installers/probe.exe" /InstallSlience true </dev/null >/dev/null 2>&1
 read -r ok wine_s peak < <(tr -d '\r' < "$bench/records.txt" | head -1)
 peak_rss_kb=$(tail -1 "$bench/rss.txt")
 start=$(date +%s.%N); (cd "$bench/out-7zz" && 7zz x -bd -y ../payload.7z >/dev/null); end=$(date +%s.%N)

@@ -8,6 +8,7 @@
 #include "utility/base/resources.h"
 #include "utility/base/trace.h"
 #include "utility/vekscriptengine/vekscriptengine.h"
+#include "vekinstaller/dlginstall.h"
 #include "vekinstaller/globals.h"
 #include "vekinstaller/installglobals.h"
 #include "vekinstaller/installmgr.h"
@@ -46,6 +47,21 @@ void EnablePerMonitorDpi() {
     if (set) set(kPerMonitorDpiAware);
 }
 
+// The installer window and its message loop, until the window is gone.
+void RunInstallerWindow() {
+    CDlgInstall dialog;
+    if (!dialog.Create(nullptr, L"")) {
+        Trace(L"CDlgInstall create failed: %hs", dialog.LayoutError().c_str());
+        return;
+    }
+    dialog.ShowWindow(true, true);
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+}
+
 }  // namespace
 
 bool ChooseSilentMode(bool silentSwitch) {
@@ -80,7 +96,7 @@ void RunInteractive(const RunContext& context) {
     std::shared_ptr<RuvoStatModule> stat = RuvoStatModule::GetInstance();
     stat->Init(static_cast<int32_t>(context.appId), kProductKey, kStatDispatchHost, L"");
 
-    // The installer window joins here.
+    RunInstallerWindow();
 
     stat->Shutdown();
 }

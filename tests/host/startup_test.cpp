@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "tests/support/dialogs.h"
 #include "tests/support/listener.h"
 #include "tests/support/probe.h"
 #include "tests/support/system.h"
@@ -110,23 +111,30 @@ TEST(Listener, ReceivesInstallFinishedOnceAfterTheLastStage) {
     EXPECT_EQ(recordsWhenNotified, kAllEvents);
 }
 
-// Holds only while the installer has no window: once the window exists, it
-// is the window that sends 3014 after an interactive install, and this test
-// fails until it is rewritten for that.
-TEST(Listener, InteractiveStartWithoutAWindowSendsNothing) {
+// An interactive start shows the installer window; closed before any
+// install, it tells the listener nothing and the installer ends with 0.
+TEST(Listener, InteractiveRunClosedBeforeInstallingSendsNothing) {
     Probe probe;
     ListenerWindow listener(3014);
     bool windowSeen = false;
     const std::wstring handle = std::to_wstring(reinterpret_cast<ULONG_PTR>(listener.window()));
-    probe.Args(L"/InstallListenWnd " + handle)
-        .WhileRunning([&](DWORD pid) {
-            vek::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
-            while (process && ::WaitForSingleObject(process.get(), 20) == WAIT_TIMEOUT) {
-                windowSeen = windowSeen || ::FindWindowW(L"CDlgInstall", nullptr) != nullptr;
-            }
-        })
-        .Run();
-    ASSERT_FALSE(windowSeen) << "the installer window exists now: rewrite this test for it";
+    const RunResult run = probe.Args(L"/InstallListenWnd " + handle)
+                              .KeepWindow()
+                              .WhileRunning([&](DWORD pid) {
+                                  vek::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+                                  while (process && ::WaitForSingleObject(process.get(), 20) == WAIT_TIMEOUT) {
+                                      if (HWND window = TopLevelWindowOf(pid, L"CDlgInstall")) {
+                                          windowSeen = true;
+                                          ::PostMessageW(window, WM_CLOSE, 0, 0);
+                                          return;
+                                      }
+                                  }
+                              })
+                              .Run();
+    EXPECT_TRUE(windowSeen);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(probe.Records(), std::vector<std::string>{"VekSE_BeforeInit"});
     EXPECT_TRUE(listener.Received().empty());
 }
 

@@ -44,6 +44,11 @@ Probe& Probe::Folder(const std::wstring& folder) {
     return *this;
 }
 
+Probe& Probe::KeepWindow() {
+    options_.closeInstallerWindow = false;
+    return *this;
+}
+
 RunResult Probe::Run() { return RunTraced(options_); }
 
 std::vector<std::string> Probe::Records() const { return ReadLines(dir_ / L"records.txt"); }

@@ -24,6 +24,8 @@ public:
     Probe& Folder(const std::wstring& folder);  // the installer's current folder
     Probe& Timeout(DWORD ms);
     Probe& WhileRunning(std::function<void(DWORD pid)> fn);
+    // The test drives the installer window itself (see RunOptions).
+    Probe& KeepWindow();
 
     RunResult Run();
     std::vector<std::string> Records() const;

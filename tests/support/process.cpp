@@ -5,6 +5,7 @@
 #include <map>
 #include <thread>
 
+#include "tests/support/dialogs.h"
 #include "utility/base/textconv.h"
 
 namespace vektest {
@@ -63,6 +64,18 @@ BOOL Create(const std::wstring& exe, const std::wstring& args,
                             &si, &pi);
 }
 
+// Waits for the installer window of `pid` (or the process's end) and asks
+// it to close.
+void CloseInstallerWindow(DWORD pid) {
+    vek::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+    while (process && ::WaitForSingleObject(process.get(), 20) == WAIT_TIMEOUT) {
+        if (HWND window = TopLevelWindowOf(pid, L"CDlgInstall")) {
+            ::PostMessageW(window, WM_CLOSE, 0, 0);
+            return;
+        }
+    }
+}
+
 }  // namespace
 
 bool RunResult::HasTrace(const std::wstring& text) const { return IndexOf(text) >= 0; }
@@ -91,6 +104,8 @@ RunResult RunTraced(const RunOptions& options) {
     vek::UniqueHandle process(pi.hProcess), thread(pi.hThread);
     std::thread helper;
     if (options.whileRunning) helper = std::thread(options.whileRunning, pi.dwProcessId);
+    std::thread closer;
+    if (options.closeInstallerWindow) closer = std::thread(CloseInstallerWindow, pi.dwProcessId);
 
     const ULONGLONG deadline = ::GetTickCount64() + options.timeoutMs;
     for (bool running = true; running;) {
@@ -125,6 +140,7 @@ RunResult RunTraced(const RunOptions& options) {
         ::ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
     }
     if (helper.joinable()) helper.join();
+    if (closer.joinable()) closer.join();
     return result;
 }
 

@@ -22,6 +22,10 @@ struct RunOptions {
     // Runs on a separate thread once the process exists (dialogs, second
     // instances); joined before RunTraced returns.
     std::function<void(DWORD pid)> whileRunning;
+    // An interactive installer shows its window and waits for a person:
+    // closed (WM_CLOSE, as the system's close) as soon as it exists,
+    // unless the test drives the window itself.
+    bool closeInstallerWindow = true;
 };
 
 struct RunResult {
