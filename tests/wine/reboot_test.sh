@@ -29,7 +29,7 @@ probe_record(tostring(Lua_DeleteFileAfterReboot(work .. "\\\\missing")))
 LUA
 
 VEK_PROBE_SCRIPT="$work_win\\script.lua" VEK_PROBE_OUT="$work_win\\records.txt" \
-    "$WINE" "$probe" </dev/null >/dev/null 2>&1
+    "$WINE" "$probe" /InstallSlience true </dev/null >/dev/null 2>&1
 expect "both registrations and the missing path report true" \
     test "$(tr -d '\r' < "$work_unix/records.txt" | head -3 | tr '\n' ' ')" = "true true true "
 pending=$("$WINE" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations 2>/dev/null | tr -d '\r')
