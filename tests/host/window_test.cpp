@@ -35,6 +35,17 @@ void PressInstall(HWND window) {
     PressKey(window, VK_RETURN);
 }
 
+// A click of the left button at a client point (100 % layout units; the
+// prefix's DPI is 96).
+void Click(HWND window, int x, int y) {
+    ::PostMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    ::PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    ::PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+// A point of the install button in the shipped layout.
+constexpr POINT kInstallButton = {230, 259};
+
 std::string LuaString(const std::wstring& text) { return "[[" + Utf8(text) + "]]"; }
 
 bool WaitForFile(const std::wstring& path, DWORD timeoutMs) {
@@ -90,6 +101,41 @@ TEST(InstallerWindow, InstallsAndStartsTheProductFromTheCompletionView) {
                                         "VekSE_BeforeComplete", "VekSE_AfterComplete"}));
     EXPECT_EQ(listener.Received().size(), 1u);
     ASSERT_TRUE(WaitForFile(started, 20000)) << "the product was not started";
+}
+
+// Clearing the licence option disables the install button: a click on it
+// does nothing until the option is set again. Without the completion view
+// the product starts and the window closes as soon as the bar is full.
+TEST(InstallerWindow, LicenceGateThenStartWithoutCompletionView) {
+    TempDir product;
+    ASSERT_TRUE(::CopyFileW(BuildPath(L"veksleeper.exe").c_str(), (product / L"TovikCCleanerMain.exe").c_str(), FALSE));
+    const std::wstring started = product / L"started.txt";
+    Probe probe;
+    probe.Script("global_install_path = " + LuaString(product.path()) + R"(
+        global_start_parameter = "0 " .. )" + LuaString(started) + R"(
+        global_startuseexplorer_level = false
+        global_show_completewindow = false
+        function VekSE_BeforeInstall() probe_record("VekSE_BeforeInstall", tostring(LicenceChk)) end)");
+    const RunResult run = probe.KeepWindow()
+                              .WhileRunning([&](DWORD pid) {
+                                  HWND window = WaitForInstallerWindow(pid);
+                                  if (!window) return;
+                                  PressKey(window, VK_TAB);    // the install button
+                                  PressKey(window, VK_TAB);    // the licence option
+                                  PressKey(window, VK_SPACE);  // cleared
+                                  Click(window, kInstallButton.x, kInstallButton.y);
+                                  PressKey(window, VK_SPACE);  // set again
+                                  Click(window, kInstallButton.x, kInstallButton.y);
+                              })
+                              .Run();
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0u);
+    // LicenceChk is written from the option as the install starts: a click
+    // that got through while it was clear would have written false.
+    EXPECT_EQ(probe.Records(),
+              (std::vector<std::string>{"VekSE_BeforeInit", "VekSE_BeforeInstall\ttrue", "VekSE_OnInstall",
+                                        "VekSE_BeforeComplete", "VekSE_AfterComplete"}));
+    EXPECT_TRUE(WaitForFile(started, 20000)) << "the product was not started";
 }
 
 // A close request while the worker is inside the install script is held
