@@ -9,6 +9,7 @@
 #include "utility/base/folderdialog.h"
 #include "utility/base/paths.h"
 #include "utility/base/resources.h"
+#include "utility/base/system.h"
 #include "utility/base/shell.h"
 #include "utility/base/textconv.h"
 #include "utility/base/trace.h"
@@ -93,6 +94,7 @@ void CDlgInstall::OnLayoutReady() {
     // The framework has already sized the window for its monitor's DPI.
     ApplyStartOptions();
     CenterWindow();
+    Trace(L"view init");
 }
 
 void CDlgInstall::ApplyStartOptions() {
@@ -118,7 +120,9 @@ void CDlgInstall::ApplyStartOptions() {
 }
 
 void CDlgInstall::OnLicenceChanged(TNotifyUI&) {
-    if (checkLicence_ && btnInstall_) btnInstall_->SetEnabled(checkLicence_->IsSelected());
+    if (!checkLicence_ || !btnInstall_) return;
+    btnInstall_->SetEnabled(checkLicence_->IsSelected());
+    Trace(L"install button %s", btnInstall_->IsEnabled() ? L"enabled" : L"disabled");
 }
 
 void CDlgInstall::OnLicenceLinkClick(TNotifyUI&) {
@@ -205,6 +209,7 @@ void CDlgInstall::StartInstall() {
     if (!tabMain_ || !installView_ || !progress_ || !captionButtons_) return;
     tabMain_->SelectItem(installView_);
     captionButtons_->SetVisible(false);
+    Trace(L"view install");
     Engine().Set(globals::kProgressElapse,
                  static_cast<lua_Integer>(static_cast<unsigned>(PayloadSize() * kElapsePerByte / 100)));
     const bool cycling = Engine().Get(globals::kAppId) == kSearchServerAppId;
@@ -241,6 +246,7 @@ void CDlgInstall::AdvanceBackground() {
     char image[40];
     std::snprintf(image, sizeof image, "Image/InstallBk%u.png", static_cast<unsigned>(index));
     installView_->SetBkImage(image);
+    Trace(L"background Image/InstallBk%u.png", static_cast<unsigned>(index));
 }
 
 void CDlgInstall::AdvanceProgress() {
@@ -283,6 +289,7 @@ void CDlgInstall::FinishInstall(int completionNumber) {
     progress_->SetValue(progress_->GetMaxValue());
     UpdateProgressText();
     FlushPaint();
+    Trace(L"progress %d/%d", progress_->GetValue(), progress_->GetMaxValue());
     captionButtons_->SetVisible(true);
     NotifyInstallFinished();
     BringWindowToFront(GetHWND());
@@ -294,6 +301,8 @@ void CDlgInstall::FinishInstall(int completionNumber) {
     btnStart_->SetFocus();
     completionNumber_ = completionNumber;
     ShowCompletionNumber();
+    const CControlUI* focus = Manager().GetFocus();
+    Trace(L"view complete, focus %s", focus ? vek::Utf8ToWide(focus->GetName()).c_str() : L"none");
 }
 
 void CDlgInstall::ShowCompletionNumber() {
@@ -350,6 +359,12 @@ LRESULT CDlgInstall::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam,
         return 0;
     }
     return WindowImplBase::HandleCustomMessage(msg, wParam, lParam, handled);
+}
+
+void CDlgInstall::OnFramePresented(const vekui::Rect&) {
+    if (framePresented_) return;
+    framePresented_ = true;
+    Trace(L"first frame %.1f ms", vek::MillisecondsSinceProcessStart());
 }
 
 void CDlgInstall::OnFinalMessage(HWND hwnd) {

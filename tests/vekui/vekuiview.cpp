@@ -16,6 +16,7 @@
 
 #include "utility/base/handles.h"
 #include "utility/base/resources.h"
+#include "utility/base/system.h"
 #include "utility/base/textconv.h"
 #include "utility/vekui/core/controls.h"
 #include "utility/vekui/win/offscreen.h"
@@ -131,14 +132,6 @@ private:
     vek::UniqueFile file_;
 };
 
-double MillisecondsSinceStart() {
-    FILETIME created, exited, kernel, user, now;
-    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
-    ::GetSystemTimeAsFileTime(&now);
-    auto ticks = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-    return static_cast<double>(ticks(now) - ticks(created)) / 10000.0;
-}
-
 class ViewWindow : public vekui::WindowImplBase {
 public:
     ViewWindow(const vekui::ISkinFiles* skin, LogFile& log, POINT probe) : skin_(skin), log_(log), probe_(probe) {}
@@ -220,7 +213,7 @@ int Show(const vekui::ISkinFiles* skin, const Options& options) {
     window.CenterWindow();
     window.ShowWindow(true, true);
     window.shown = true;
-    log.Line("firstframe " + std::to_string(MillisecondsSinceStart()));
+    log.Line("firstframe " + std::to_string(vek::MillisecondsSinceProcessStart()));
     RECT r;
     ::GetWindowRect(window.GetHWND(), &r);
     log.Line("shown " + std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right - r.left) +

@@ -66,4 +66,12 @@ bool EndSession(UINT flags, DWORD reason) {
     return ::ExitWindowsEx(flags, reason) != FALSE;
 }
 
+double MillisecondsSinceProcessStart() {
+    FILETIME created, exited, kernel, user, now;
+    if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+    ::GetSystemTimeAsFileTime(&now);
+    auto ticks = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return static_cast<double>(ticks(now) - ticks(created)) / 10000.0;
+}
+
 }  // namespace vek

@@ -30,4 +30,8 @@ std::wstring DriverInstallPath();
 // ignored).
 bool EndSession(UINT flags, DWORD reason);
 
+// Milliseconds since this process was created (its creation time against
+// the system clock): what start-up measurements report.
+double MillisecondsSinceProcessStart();
+
 }  // namespace vek
