@@ -9,7 +9,6 @@
 #include "utility/base/folderdialog.h"
 #include "utility/base/paths.h"
 #include "utility/base/resources.h"
-#include "utility/base/system.h"
 #include "utility/base/shell.h"
 #include "utility/base/textconv.h"
 #include "utility/base/trace.h"
@@ -359,12 +358,6 @@ LRESULT CDlgInstall::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam,
         return 0;
     }
     return WindowImplBase::HandleCustomMessage(msg, wParam, lParam, handled);
-}
-
-void CDlgInstall::OnFramePresented(const vekui::Rect&) {
-    if (framePresented_) return;
-    framePresented_ = true;
-    Trace(L"first frame %.1f ms", vek::MillisecondsSinceProcessStart());
 }
 
 void CDlgInstall::OnFinalMessage(HWND hwnd) {

@@ -27,7 +27,6 @@ protected:
     void OnLayoutReady() override;
     LRESULT HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override;
     void OnFinalMessage(HWND hwnd) override;
-    void OnFramePresented(const vekui::Rect& dirty) override;
 
     VEKUI_BEGIN_NOTIFY_MAP(CDlgInstall)
     VEKUI_NOTIFY("click", "BtnClose", OnStartClick)
@@ -89,7 +88,6 @@ private:
     bool workerRunning_ = false;
     bool closeWanted_ = false;
     bool finished_ = false;
-    bool framePresented_ = false;
 };
 
 // Whether the last component of `path` (after the last "\" or "/") is

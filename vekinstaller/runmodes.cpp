@@ -6,6 +6,7 @@
 #include "utility/base/dllsearch.h"
 #include "utility/base/handles.h"
 #include "utility/base/resources.h"
+#include "utility/base/system.h"
 #include "utility/base/trace.h"
 #include "utility/vekscriptengine/vekscriptengine.h"
 #include "vekinstaller/dlginstall.h"
@@ -55,6 +56,8 @@ void RunInstallerWindow() {
         return;
     }
     dialog.ShowWindow(true, true);
+    // The layered window shows the frame it was given while hidden.
+    Trace(L"first frame %.1f ms", vek::MillisecondsSinceProcessStart());
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
         ::TranslateMessage(&msg);

@@ -55,6 +55,33 @@ def stop_server(build):
     subprocess.run([WINESERVER, "-k"], env=wine_env(build), stderr=subprocess.DEVNULL)
 
 
+def map_keysyms(text):
+    """Gives each character of `text` that the keyboard lacks a keycode of
+    its own on the X server, before the program under test starts. Without
+    it xdotool binds a scratch keycode per character and unbinds it when done,
+    and a key event read after that comes out as nothing."""
+    table = subprocess.run(["xmodmap", "-pke"], check=True, stdout=subprocess.PIPE, text=True).stdout
+    known, spare = set(), []
+    for line in table.splitlines():
+        code, _, syms = line.partition("=")
+        syms = syms.split()
+        known.update(syms)
+        if not syms:
+            spare.append(int(code.split()[1]))
+    wanted = []
+    for ch in dict.fromkeys(text):
+        sym = "U%04X" % ord(ch)
+        if ord(ch) > 0x7E and sym not in known:
+            wanted.append(sym)
+    if len(wanted) > len(spare):
+        raise RuntimeError("no spare keycodes for %d characters" % len(wanted))
+    if wanted:
+        expressions = []
+        for code, sym in zip(reversed(spare), wanted):  # high keycodes: no real key uses them
+            expressions += ["-e", "keycode %d = %s %s" % (code, sym, sym)]
+        subprocess.run(["xmodmap"] + expressions, check=True)
+
+
 def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
