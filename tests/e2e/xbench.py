@@ -4,7 +4,7 @@ the installer's window driven by real input from xdotool.
 
   bench = XBench(build, name, log_pixels=None)   # 144: 150 %; bench.scale
   run = bench.start_installer(installer, *args, typing="", hosts=None, answers=(), timeout=120)
-  run.wait(pattern, what, timeout=30) -> trace text;  run.dialog(what) -> {caption, text, buttons}
+  run.wait(pattern, what, timeout=30) -> trace text;  run.dialog(what) -> {caption, text, buttons};  run.running()
   run.window() -> (x, y, width, height);  run.click(control);  run.key(*keys);  run.type(text)
   run.shot(name) -> png path in <bench>/shots;  run.finish(timeout=60) -> bench.Run (exit code, traces, dialogs)
 
@@ -123,12 +123,16 @@ class InstallerRun:
     # ---- what the installer says ------------------------------------------------
 
     def wait(self, pattern, what, timeout=TIMEOUT):
-        """The next trace (without its "xm " tag) that matches `pattern` whole."""
-        return self.log.wait("xm " + pattern, what, timeout)[3:]
+        """The next trace (without its "xm " tag) that matches `pattern` whole;
+        an AssertionError once the deadline passed or the run has ended."""
+        return self.log.wait("xm " + pattern, what, timeout, self.running)[3:]
+
+    def running(self):
+        return self.process.poll() is None
 
     def dialog(self, what, timeout=TIMEOUT):
         """The next dialog the installer shows, as vektrace reported it."""
-        line = self.log.wait("@dialog\t.*", what, timeout)
+        line = self.log.wait("@dialog\t.*", what, timeout, self.running)
         return Run(subprocess.CompletedProcess([], 0, line.encode("utf-8"))).dialogs[0]
 
     def finish(self, timeout=60):

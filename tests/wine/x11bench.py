@@ -124,15 +124,20 @@ class Log:
         except FileNotFoundError:
             pass
 
-    def wait(self, pattern, what, timeout=TIMEOUT):
-        """The first line after the last awaited one that matches."""
+    def wait(self, pattern, what, timeout=TIMEOUT, writing=None):
+        """The first line after the last awaited one that matches; given
+        `writing`, a callable that tells whether the writer still runs, the
+        wait also ends once the writer has ended without the line."""
         deadline = time.monotonic() + timeout
         regex = re.compile(pattern)
         while time.monotonic() < deadline:
+            running = writing is None or writing()
             self._read()
             for i in range(self.seen, len(self.lines)):
                 if regex.fullmatch(self.lines[i]):
                     self.seen = i + 1
                     return self.lines[i]
+            if not running:
+                raise AssertionError("no %s before the end: %s" % (what, self.lines[self.seen:]))
             time.sleep(0.02)  # polling the file; the event is the line
         raise AssertionError("no %s in the log: %s" % (what, self.lines[self.seen:]))
