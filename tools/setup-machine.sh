@@ -39,7 +39,7 @@ packages=(
     wine64 wine64-preloader xvfb xauth 7zip cmake ninja-build gcc-multilib g++-multilib
     qemu-user-static googletest dpkg-dev python3 fonts-wqy-microhei
     zip unzip file locales bc time clang-14 libclang-rt-14-dev
-    librsvg2-bin python3-pil qrencode xdotool imagemagick x11-xserver-utils
+    librsvg2-bin python3-pil qrencode xdotool imagemagick
 )
 
 missing=()

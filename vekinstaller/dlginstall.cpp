@@ -94,6 +94,7 @@ void CDlgInstall::OnLayoutReady() {
     ApplyStartOptions();
     CenterWindow();
     Trace(L"view init");
+    viewToPresent_ = L"init";
 }
 
 void CDlgInstall::ApplyStartOptions() {
@@ -209,6 +210,7 @@ void CDlgInstall::StartInstall() {
     tabMain_->SelectItem(installView_);
     captionButtons_->SetVisible(false);
     Trace(L"view install");
+    viewToPresent_ = L"install";
     Engine().Set(globals::kProgressElapse,
                  static_cast<lua_Integer>(static_cast<unsigned>(PayloadSize() * kElapsePerByte / 100)));
     const bool cycling = Engine().Get(globals::kAppId) == kSearchServerAppId;
@@ -221,6 +223,7 @@ void CDlgInstall::StartInstall() {
         PostMessage(UM_WORKER_DONE, 0, 0);
     }
     progress_->SetValue(0);
+    UpdateProgressText();  // not the layout's sample text until the first tick
     progress_->SetTimer(TIMER_PROGRESS, kProgressElapseMs);
     if (cycling) installView_->SetTimer(TIMER_INSTALL_BK, static_cast<unsigned>(installView_->GetTag()));
     installView_->SetTag(0);
@@ -297,6 +300,7 @@ void CDlgInstall::FinishInstall(int completionNumber) {
         return;
     }
     tabMain_->SelectItem(completeView_);
+    viewToPresent_ = L"complete";
     btnStart_->SetFocus();
     completionNumber_ = completionNumber;
     ShowCompletionNumber();
@@ -358,6 +362,12 @@ LRESULT CDlgInstall::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam,
         return 0;
     }
     return WindowImplBase::HandleCustomMessage(msg, wParam, lParam, handled);
+}
+
+void CDlgInstall::OnFramePresented(const vekui::Rect&) {
+    // The first frame after a view was selected carries it whole.
+    if (viewToPresent_) Trace(L"frame %s", viewToPresent_);
+    viewToPresent_ = nullptr;
 }
 
 void CDlgInstall::OnFinalMessage(HWND hwnd) {

@@ -88,6 +88,7 @@ private:
     bool workerRunning_ = false;
     bool closeWanted_ = false;
     bool finished_ = false;
+    const wchar_t* viewToPresent_ = nullptr;  // selected, not yet presented
 };
 
 // Whether the last component of `path` (after the last "\" or "/") is

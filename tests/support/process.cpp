@@ -111,7 +111,7 @@ RunResult RunTraced(const RunOptions& options) {
     for (bool running = true; running;) {
         DEBUG_EVENT event = {};
         if (!::WaitForDebugEvent(&event, 100)) {
-            if (!result.timedOut && ::GetTickCount64() > deadline) {
+            if (!result.timedOut && options.timeoutMs != INFINITE && ::GetTickCount64() > deadline) {
                 result.timedOut = true;
                 ::TerminateProcess(process.get(), 0xDEAD);
             }
@@ -127,6 +127,7 @@ RunResult RunTraced(const RunOptions& options) {
                 break;
             case OUTPUT_DEBUG_STRING_EVENT:
                 result.traces.push_back(ReadDebugString(process.get(), event.u.DebugString));
+                if (options.onTrace) options.onTrace(result.traces.back());
                 break;
             case EXCEPTION_DEBUG_EVENT:
                 if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT)

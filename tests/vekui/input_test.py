@@ -9,14 +9,14 @@ import subprocess
 import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from x11bench import TIMEOUT, Log, ensure_prefix, map_keysyms, restart_server, stop_server, wine_env, windows_path, WINE  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "wine"))
+from x11bench import TIMEOUT, CharacterKeys, Log, ensure_prefix, restart_server, stop_server, wine_env, windows_path, WINE  # noqa: E402
 
 BUILD = os.path.abspath(sys.argv.pop(1)) if len(sys.argv) > 1 else None
 HOT_GREEN = (0x4F, 0xD5, 0xAD)
-CHINESE_PATH = "E:\\软件\\清理"
 TAB_ORDER = ["BtnInstall", "CheckLicence", "BtnLicenceLink", "EditInstallPath", "BtnSelectPath",
              "ShouldStartWithWindowsChk", "StartMenuShortcutChk"]
+CHINESE = "软件清理"  # typed into the path field
 # A point of the install button at 100 %, left of its caption.
 PROBE = (230, 259)
 
@@ -30,8 +30,8 @@ class Input(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         ensure_prefix(BUILD)
-        map_keysyms(CHINESE_PATH)
         restart_server(BUILD)
+        cls.keys = CharacterKeys(CHINESE)
         log_path = os.path.join(BUILD, "tests", "vekui-input.log")
         if os.path.exists(log_path):
             os.remove(log_path)
@@ -57,6 +57,7 @@ class Input(unittest.TestCase):
         cls.proc.kill()
         cls.proc.wait()
         stop_server(BUILD)
+        cls.keys.close()
 
     def centre(self, name, dx=0):
         left, top, right, bottom = self.controls[name]
@@ -107,7 +108,7 @@ class Input(unittest.TestCase):
         self.log.wait(r"notify textchanged EditInstallPath 0 D:\\Apps", "ASCII text typed")
         xdo("key", "--window", self.xid, "Home", "shift+End", "BackSpace")
         self.log.wait(r"notify textchanged EditInstallPath 0 ", "selection deleted")
-        xdo("type", "--window", self.xid, CHINESE_PATH)
+        xdo("type", "--window", self.xid, "E:\\软件\\清理")
         self.log.wait(r"notify textchanged EditInstallPath 0 E:\\软件\\清理", "Chinese text typed")
 
     def test_6_drag_by_caption(self):
