@@ -27,6 +27,7 @@ protected:
     void OnLayoutReady() override;
     LRESULT HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override;
     void OnFinalMessage(HWND hwnd) override;
+    void OnFramePresented(const vekui::Rect& dirty) override;
 
     VEKUI_BEGIN_NOTIFY_MAP(CDlgInstall)
     VEKUI_NOTIFY("click", "BtnClose", OnStartClick)
