@@ -213,6 +213,9 @@ void CDlgInstall::StartInstall() {
     Engine().Set(globals::kProgressElapse,
                  static_cast<lua_Integer>(static_cast<unsigned>(PayloadSize() * kElapsePerByte / 100)));
     const bool cycling = Engine().Get(globals::kAppId) == kSearchServerAppId;
+    // The last position the script can see until the worker is done.
+    progress_->SetValue(0);
+    Engine().Set(globals::kProgressPos, 0);
     workerRunning_ = true;
     HANDLE worker = ::CreateThread(nullptr, 0, InstallWorker, GetHWND(), 0, nullptr);
     if (worker) {
@@ -221,7 +224,6 @@ void CDlgInstall::StartInstall() {
         workerRunning_ = false;
         PostMessage(UM_WORKER_DONE, 0, 0);
     }
-    progress_->SetValue(0);
     progress_->SetTimer(TIMER_PROGRESS, kProgressElapseMs);
     if (cycling) installView_->SetTimer(TIMER_INSTALL_BK, static_cast<unsigned>(installView_->GetTag()));
     installView_->SetTag(0);
@@ -253,6 +255,7 @@ void CDlgInstall::AdvanceProgress() {
     if (progress_->GetValue() + kProgressStep < progress_->GetMaxValue())
         progress_->SetValue(progress_->GetValue() + kProgressStep);
     UpdateProgressText();
+    Trace(L"progress tick %d", progress_->GetValue());
     // While the worker is inside an event the state is its; the position
     // is published on the first tick after it is done.
     if (!workerRunning_) Engine().Set(globals::kProgressPos, progress_->GetValue());

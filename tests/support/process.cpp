@@ -127,6 +127,7 @@ RunResult RunTraced(const RunOptions& options) {
                 break;
             case OUTPUT_DEBUG_STRING_EVENT:
                 result.traces.push_back(ReadDebugString(process.get(), event.u.DebugString));
+                if (options.onTrace) options.onTrace(result.traces.back());
                 break;
             case EXCEPTION_DEBUG_EVENT:
                 if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT)
