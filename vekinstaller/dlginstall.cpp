@@ -137,13 +137,17 @@ void CDlgInstall::OnSelectPathClick(TNotifyUI&) {
     if (start.empty() || !vek::PathExists(start)) start = vek::ProgramFilesFolder();
     Trace(L"%s", start.c_str());
     std::wstring path;
-    if (vek::PickFolder(GetHWND(), start, &path) != vek::FolderPick::Picked) return;
+    if (vek::PickFolder(GetHWND(), start, &path) != vek::FolderPick::Picked) {
+        Trace(L"folder not picked, path %s", editPath_->GetText().c_str());
+        return;
+    }
     const std::wstring base = Engine().Get(globals::kInstallBasePath);
     if (!CheckDir(path, base)) {
         if (path.empty() || (path.back() != L'\\' && path.back() != L'/')) path += L'\\';
         path += base;
     }
     editPath_->SetText(path);
+    Trace(L"folder picked, path %s", path.c_str());
 }
 
 void CDlgInstall::Refuse(const wchar_t* text, const wchar_t* caption, UINT icon) {
