@@ -95,6 +95,7 @@ void CDlgInstall::OnLayoutReady() {
     ApplyStartOptions();
     CenterWindow();
     Trace(L"view init");
+    viewToPresent_ = L"init";
 }
 
 void CDlgInstall::ApplyStartOptions() {
@@ -214,6 +215,7 @@ void CDlgInstall::StartInstall() {
     tabMain_->SelectItem(installView_);
     captionButtons_->SetVisible(false);
     Trace(L"view install");
+    viewToPresent_ = L"install";
     Engine().Set(globals::kProgressElapse,
                  static_cast<lua_Integer>(static_cast<unsigned>(PayloadSize() * kElapsePerByte / 100)));
     const bool cycling = Engine().Get(globals::kAppId) == kSearchServerAppId;
@@ -305,6 +307,7 @@ void CDlgInstall::FinishInstall(int completionNumber) {
         return;
     }
     tabMain_->SelectItem(completeView_);
+    viewToPresent_ = L"complete";
     btnStart_->SetFocus();
     completionNumber_ = completionNumber;
     ShowCompletionNumber();
@@ -369,9 +372,13 @@ LRESULT CDlgInstall::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam,
 }
 
 void CDlgInstall::OnFramePresented(const vekui::Rect&) {
-    if (framePresented_) return;
-    framePresented_ = true;
-    Trace(L"first frame %.1f ms", vek::MillisecondsSinceProcessStart());
+    if (!framePresented_) {
+        framePresented_ = true;
+        Trace(L"first frame %.1f ms", vek::MillisecondsSinceProcessStart());
+    }
+    // The first frame after a view was selected carries it whole.
+    if (viewToPresent_) Trace(L"frame %s", viewToPresent_);
+    viewToPresent_ = nullptr;
 }
 
 void CDlgInstall::OnFinalMessage(HWND hwnd) {

@@ -90,6 +90,7 @@ private:
     bool closeWanted_ = false;
     bool finished_ = false;
     bool framePresented_ = false;
+    const wchar_t* viewToPresent_ = nullptr;  // selected, not yet presented
 };
 
 // Whether the last component of `path` (after the last "\" or "/") is

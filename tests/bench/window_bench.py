@@ -12,7 +12,7 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "vekui"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "wine"))
 from x11bench import Log, WINE, ensure_prefix, restart_server, stop_server, wine_env, windows_path  # noqa: E402
 
 RUNS = 21

@@ -113,9 +113,14 @@ class Bench:
         self.downloads = "C:\\users\\%s\\Downloads" % self.user
         os.makedirs(self.unix(self.downloads), exist_ok=True)
         self.spawned = []
+        self.prepare()
         self.start()
 
     # ---- the prefix ----------------------------------------------------------
+
+    def prepare(self):
+        """Settings of a kind of bench, made in the fresh prefix before its
+        server session starts."""
 
     def _ensure_template(self, template):
         env = dict(os.environ, VEK_WINEPREFIX=template)
@@ -276,7 +281,7 @@ class Bench:
         out = self.downloads + "\\" + name
         subprocess.run([os.path.join(REPO, "tools", "vekpack"), "--arch", "x86_64", "--build", self.build,
                         "--scripts", scripts, "--payload", payload or self.payload(),
-                        "--skin", os.path.join(REPO, "resources", "skin"), "-o", self.unix(out)], check=True)
+                        "--skin", os.path.join(self.build, "skin"), "-o", self.unix(out)], check=True)
         return out
 
     def payload(self):

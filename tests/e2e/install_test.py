@@ -118,6 +118,20 @@ class InstallCase(unittest.TestCase):
         self.bench.wait_until("window:TovikCleanWnd", lambda found: found and len(self.main_program_starts()) >= count)
         return self.main_program_starts()
 
+    def assertShortcuts(self, folder=DEFAULT_FOLDER):
+        b = self.bench
+        desktop, programs = b.inspect("folder:16", "folder:23").values()
+        menu = "%s\\%s" % (programs, PRODUCT)
+        links = b.inspect("link:%s\\%s.lnk" % (desktop, PRODUCT), "link:%s\\%s.lnk" % (menu, PRODUCT),
+                          "link:%s\\卸载%s.lnk" % (menu, PRODUCT))
+        main = folder + "\\TovikCCleanerMain.exe"
+        on_desktop, in_menu, uninstall = links.values()
+        self.assertEqual((on_desktop["target"], on_desktop["workdir"], on_desktop["icon"]),
+                         (main, folder, main))
+        self.assertEqual((in_menu["target"], in_menu["arguments"]), (main, "/menu"))
+        self.assertEqual((uninstall["target"], uninstall["arguments"]), (folder + "\\Uninstall.exe", ""))
+        self.assertEqual(sorted(os.listdir(b.unix(menu))), sorted([PRODUCT + ".lnk", "卸载%s.lnk" % PRODUCT]))
+
 
 class FirstInstallThenOver(InstallCase):
     bench_name = "first-install"
@@ -156,20 +170,6 @@ class FirstInstallThenOver(InstallCase):
         # The per-user start-menu pair is not made, and nothing named after
         # an unexpanded variable lands in the installer's folder.
         self.assertFalse(os.path.exists(b.unix(b.downloads + "\\%PROGRAMS%")))
-
-    def assertShortcuts(self):
-        b = self.bench
-        desktop, programs = b.inspect("folder:16", "folder:23").values()
-        menu = "%s\\%s" % (programs, PRODUCT)
-        links = b.inspect("link:%s\\%s.lnk" % (desktop, PRODUCT), "link:%s\\%s.lnk" % (menu, PRODUCT),
-                          "link:%s\\卸载%s.lnk" % (menu, PRODUCT))
-        main = DEFAULT_FOLDER + "\\TovikCCleanerMain.exe"
-        on_desktop, in_menu, uninstall = links.values()
-        self.assertEqual((on_desktop["target"], on_desktop["workdir"], on_desktop["icon"]),
-                         (main, DEFAULT_FOLDER, main))
-        self.assertEqual((in_menu["target"], in_menu["arguments"]), (main, "/menu"))
-        self.assertEqual((uninstall["target"], uninstall["arguments"]), (DEFAULT_FOLDER + "\\Uninstall.exe", ""))
-        self.assertEqual(sorted(os.listdir(b.unix(menu))), sorted([PRODUCT + ".lnk", "卸载%s.lnk" % PRODUCT]))
 
     def writable_by_ordinary_accounts(self, paths):
         """Entries that let an ordinary account write to one of `paths`. (Wine

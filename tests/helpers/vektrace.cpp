@@ -1,13 +1,17 @@
-// vektrace [--answer <button>]... <program> [<arguments>]
+// vektrace [--answer <button>]... [--live] [--keep-window] [--timeout <s>]
+//          <program> [<arguments>]
 // Runs <program> as a debuggee with this environment and prints its debug
-// trace (UTF-8, one OutputDebugString per line) for tests on the Linux side.
+// trace (UTF-8, one OutputDebugString per line) for tests on the Linux side:
+// at the end, or with --live each line as it arrives, flushed.
 // Every dialog the program shows is printed at once as
 //   @dialog<TAB><caption><TAB><text><TAB><button>,<button>...
 // (CR, LF and TAB written as \r, \n and \t) and pressed with the next
 // answer (OK, Cancel, Yes, No, Abort, Retry, Ignore); past the last answer
 // with the last one again, and with none given it is left open.
-// Exit code: the program's, 3 when it had to be killed after 60 s, 2 for a
-// bad command line.
+// An installer window is closed as soon as it exists, unless --keep-window
+// leaves it to the caller (who drives it through the display).
+// Exit code: the program's, 3 when it had to be killed after the time-out
+// (60 s, or --timeout seconds; 0: none), 2 for a bad command line.
 #include <windows.h>
 
 #include <algorithm>
@@ -23,7 +27,9 @@
 namespace {
 
 int Usage() {
-    fputs("usage: vektrace [--answer OK|Cancel|Yes|No|Abort|Retry|Ignore]... <program> [<arguments>]\n", stderr);
+    fputs("usage: vektrace [--answer OK|Cancel|Yes|No|Abort|Retry|Ignore]... [--live] [--keep-window]\n"
+          "                [--timeout <seconds>] <program> [<arguments>]\n",
+          stderr);
     return 2;
 }
 
@@ -37,6 +43,11 @@ std::wstring Field(const std::wstring& text) {
         else out += c;
     }
     return out;
+}
+
+void PrintTrace(std::wstring line) {
+    while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r')) line.pop_back();
+    printf("%s\n", vektest::Utf8(line).c_str());
 }
 
 void PrintDialog(const vektest::DialogInfo& dialog) {
@@ -59,28 +70,59 @@ void AnswerDialogs(DWORD pid, const std::vector<std::wstring>& answers) {
     });
 }
 
+struct Options {
+    std::vector<std::wstring> answers;
+    bool live = false;
+    vektest::RunOptions run;
+};
+
+// The options before the program; the index of the program, or 0 when the
+// command line is bad.
+int ParseOptions(int argc, wchar_t** argv, Options& options) {
+    options.run.timeoutMs = 60000;
+    int i = 1;
+    for (; i < argc && wcsncmp(argv[i], L"--", 2) == 0; ++i) {
+        const std::wstring option = argv[i];
+        if (option == L"--live") {
+            options.live = true;
+        } else if (option == L"--keep-window") {
+            options.run.closeInstallerWindow = false;
+        } else if (option == L"--answer" && i + 1 < argc && vektest::IsButtonCommand(argv[i + 1])) {
+            options.answers.push_back(argv[++i]);
+        } else if (option == L"--timeout" && i + 1 < argc) {
+            wchar_t* end = nullptr;
+            const unsigned long seconds = wcstoul(argv[++i], &end, 10);
+            if (*end || end == argv[i] || seconds > 86400) return 0;
+            options.run.timeoutMs = seconds ? static_cast<DWORD>(seconds * 1000) : INFINITE;
+        } else {
+            return 0;
+        }
+    }
+    return i < argc ? i : 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    std::vector<std::wstring> answers;
-    int first = 1;
-    for (; first < argc && wcscmp(argv[first], L"--answer") == 0; first += 2) {
-        if (first + 1 >= argc || !vektest::IsButtonCommand(argv[first + 1])) return Usage();
-        answers.push_back(argv[first + 1]);
-    }
-    if (first >= argc) return Usage();
-    vektest::RunOptions options;
-    options.exe = argv[first];
-    options.timeoutMs = 60000;
+    Options options;
+    const int first = ParseOptions(argc, argv, options);
+    if (!first) return Usage();
+    vektest::RunOptions& run = options.run;
+    run.exe = argv[first];
     // Each argument reaches the program as it reached us, blanks and all.
-    options.args = vek::JoinArguments(std::vector<std::wstring>(argv + first + 1, argv + argc));
-    options.whileRunning = [&answers](DWORD pid) { AnswerDialogs(pid, answers); };
-    const vektest::RunResult run = vektest::RunTraced(options);
-    for (const std::wstring& trace : run.traces) {
-        std::wstring line = trace;
-        while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r')) line.pop_back();
-        printf("%s\n", vektest::Utf8(line).c_str());
+    run.args = vek::JoinArguments(std::vector<std::wstring>(argv + first + 1, argv + argc));
+    const std::vector<std::wstring>& answers = options.answers;
+    run.whileRunning = [&answers](DWORD pid) { AnswerDialogs(pid, answers); };
+    if (options.live) {
+        run.onTrace = [](const std::wstring& trace) {
+            PrintTrace(trace);
+            fflush(stdout);
+        };
+    }
+    const vektest::RunResult result = vektest::RunTraced(run);
+    if (!options.live) {
+        for (const std::wstring& trace : result.traces) PrintTrace(trace);
     }
     fflush(stdout);
-    return run.timedOut ? 3 : static_cast<int>(run.exitCode);
+    return result.timedOut ? 3 : static_cast<int>(result.exitCode);
 }

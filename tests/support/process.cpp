@@ -111,7 +111,7 @@ RunResult RunTraced(const RunOptions& options) {
     for (bool running = true; running;) {
         DEBUG_EVENT event = {};
         if (!::WaitForDebugEvent(&event, 100)) {
-            if (!result.timedOut && ::GetTickCount64() > deadline) {
+            if (!result.timedOut && options.timeoutMs != INFINITE && ::GetTickCount64() > deadline) {
                 result.timedOut = true;
                 ::TerminateProcess(process.get(), 0xDEAD);
             }

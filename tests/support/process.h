@@ -18,7 +18,7 @@ struct RunOptions {
     std::wstring args;  // appended to the quoted program path
     std::vector<std::pair<std::wstring, std::wstring>> env;  // added or replaced
     std::wstring folder;  // current folder of the process; empty: the test's
-    DWORD timeoutMs = 30000;
+    DWORD timeoutMs = 30000;  // INFINITE: no limit
     // Runs on a separate thread once the process exists (dialogs, second
     // instances); joined before RunTraced returns.
     std::function<void(DWORD pid)> whileRunning;
@@ -29,6 +29,8 @@ struct RunOptions {
     // closed (WM_CLOSE, as the system's close) as soon as it exists,
     // unless the test drives the window itself.
     bool closeInstallerWindow = true;
+    // Called for each trace as it arrives (on the debugger's thread).
+    std::function<void(const std::wstring&)> onTrace;
 };
 
 struct RunResult {

@@ -9,13 +9,14 @@ import subprocess
 import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from x11bench import TIMEOUT, Log, ensure_prefix, restart_server, stop_server, wine_env, windows_path, WINE  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "wine"))
+from x11bench import TIMEOUT, CharacterKeys, Log, ensure_prefix, restart_server, stop_server, wine_env, windows_path, WINE  # noqa: E402
 
 BUILD = os.path.abspath(sys.argv.pop(1)) if len(sys.argv) > 1 else None
 HOT_GREEN = (0x4F, 0xD5, 0xAD)
 TAB_ORDER = ["BtnInstall", "CheckLicence", "BtnLicenceLink", "EditInstallPath", "BtnSelectPath",
              "ShouldStartWithWindowsChk", "StartMenuShortcutChk"]
+CHINESE = "软件清理"  # typed into the path field
 # A point of the install button at 100 %, left of its caption.
 PROBE = (230, 259)
 
@@ -30,6 +31,7 @@ class Input(unittest.TestCase):
     def setUpClass(cls):
         ensure_prefix(BUILD)
         restart_server(BUILD)
+        cls.keys = CharacterKeys(CHINESE)
         log_path = os.path.join(BUILD, "tests", "vekui-input.log")
         if os.path.exists(log_path):
             os.remove(log_path)
@@ -55,6 +57,7 @@ class Input(unittest.TestCase):
         cls.proc.kill()
         cls.proc.wait()
         stop_server(BUILD)
+        cls.keys.close()
 
     def centre(self, name, dx=0):
         left, top, right, bottom = self.controls[name]
