@@ -22,14 +22,12 @@ struct RunOptions {
     // Runs on a separate thread once the process exists (dialogs, second
     // instances); joined before RunTraced returns.
     std::function<void(DWORD pid)> whileRunning;
-    // Sees each trace line as it arrives, on the debugger's thread (the
-    // program waits meanwhile: keep it short).
-    std::function<void(const std::wstring& line)> onTrace;
     // An interactive installer shows its window and waits for a person:
     // closed (WM_CLOSE, as the system's close) as soon as it exists,
     // unless the test drives the window itself.
     bool closeInstallerWindow = true;
-    // Called for each trace as it arrives (on the debugger's thread).
+    // Called for each trace as it arrives (on the debugger's thread; the
+    // program waits meanwhile: keep it short).
     std::function<void(const std::wstring&)> onTrace;
 };
 
