@@ -137,13 +137,17 @@ void CDlgInstall::OnSelectPathClick(TNotifyUI&) {
     if (start.empty() || !vek::PathExists(start)) start = vek::ProgramFilesFolder();
     Trace(L"%s", start.c_str());
     std::wstring path;
-    if (vek::PickFolder(GetHWND(), start, &path) != vek::FolderPick::Picked) return;
+    if (vek::PickFolder(GetHWND(), start, &path) != vek::FolderPick::Picked) {
+        Trace(L"folder not picked, path %s", editPath_->GetText().c_str());
+        return;
+    }
     const std::wstring base = Engine().Get(globals::kInstallBasePath);
     if (!CheckDir(path, base)) {
         if (path.empty() || (path.back() != L'\\' && path.back() != L'/')) path += L'\\';
         path += base;
     }
     editPath_->SetText(path);
+    Trace(L"folder picked, path %s", path.c_str());
 }
 
 void CDlgInstall::Refuse(const wchar_t* text, const wchar_t* caption, UINT icon) {
@@ -214,6 +218,9 @@ void CDlgInstall::StartInstall() {
     Engine().Set(globals::kProgressElapse,
                  static_cast<lua_Integer>(static_cast<unsigned>(PayloadSize() * kElapsePerByte / 100)));
     const bool cycling = Engine().Get(globals::kAppId) == kSearchServerAppId;
+    // The last position the script can see until the worker is done.
+    progress_->SetValue(0);
+    Engine().Set(globals::kProgressPos, 0);
     workerRunning_ = true;
     HANDLE worker = ::CreateThread(nullptr, 0, InstallWorker, GetHWND(), 0, nullptr);
     if (worker) {
@@ -222,7 +229,6 @@ void CDlgInstall::StartInstall() {
         workerRunning_ = false;
         PostMessage(UM_WORKER_DONE, 0, 0);
     }
-    progress_->SetValue(0);
     UpdateProgressText();  // not the layout's sample text until the first tick
     progress_->SetTimer(TIMER_PROGRESS, kProgressElapseMs);
     if (cycling) installView_->SetTimer(TIMER_INSTALL_BK, static_cast<unsigned>(installView_->GetTag()));
@@ -255,6 +261,7 @@ void CDlgInstall::AdvanceProgress() {
     if (progress_->GetValue() + kProgressStep < progress_->GetMaxValue())
         progress_->SetValue(progress_->GetValue() + kProgressStep);
     UpdateProgressText();
+    Trace(L"progress tick %d", progress_->GetValue());
     // While the worker is inside an event the state is its; the position
     // is published on the first tick after it is done.
     if (!workerRunning_) Engine().Set(globals::kProgressPos, progress_->GetValue());

@@ -31,7 +31,7 @@ void CInstallMgr::AfterComplete() { FireEvent("VekSE_AfterComplete"); }
 
 void CInstallMgr::FireEvent(const char* eventName, bool killTools) {
     VekScriptEngine& engine = VekScriptEngine::GetInstance();
-    const auto lock = engine.Lock();
+    const VekScriptEngine::EventScope event(engine, eventName);  // the tools' ending belongs to the stage
     if (killTools) KillAllToolProcess();
     engine.CallEvent(eventName);
 }

@@ -160,7 +160,10 @@ class InstallerRun:
 
     def click(self, control):
         x, y = self.point(control)
-        xdo("mousemove", "--sync", x, y, "click", 1)
+        # --sync waits for a motion, for 15 s when the pointer is there already.
+        here = dict(v.split("=", 1) for v in xdo("getmouselocation", "--shell").split())
+        sync = ["--sync"] if (int(here["X"]), int(here["Y"])) != (x, y) else []
+        xdo("mousemove", *sync, x, y, "click", 1)
 
     def key(self, *keys):
         xdo("windowfocus", "--sync", self.xid)

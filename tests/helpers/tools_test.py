@@ -149,6 +149,7 @@ class Tools(unittest.TestCase):
             ("folder:255", None),
             ("window:TovikCleanWnd", True),
             ("window:VekNoSuchClass", False),
+            ("foreground:", lambda window: window is None or set(window) == {"class", "title", "pid"}),
             ("file:" + self.win("data.bin"), {"size": 5, "attributes": 0x20}),
             ("file:" + self.win("large.bin"), {"size": 5 << 30 | 3, "attributes": 0x20}),
             ("file:" + self.win("folder"), {"size": 0, "attributes": 0x10}),

@@ -8,6 +8,7 @@
 //   procs:<image name>                 ids of the processes of that name (ignoring case)
 //   folder:<CSIDL>                     SHGetFolderPathW, nothing created
 //   window:<class>                     whether a top-level window of the class exists
+//   foreground:                        class, title and process id of the foreground window
 //   file:<path>                        size, attributes
 // null where the thing is missing. Exit code 2, and no output, for a
 // malformed query.
@@ -291,6 +292,17 @@ Json Folder(const std::wstring& number) {
 
 Json Window(const std::wstring& className) { return Bool(::FindWindowW(className.c_str(), nullptr) != nullptr); }
 
+Json Foreground(const std::wstring&) {
+    HWND window = ::GetForegroundWindow();
+    if (!window) return kNull;
+    wchar_t className[256] = {}, title[512] = {};
+    ::GetClassNameW(window, className, 256);
+    ::GetWindowTextW(window, title, 512);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    return Object({{L"class", Str(className)}, {L"title", Str(title)}, {L"pid", std::to_string(pid)}});
+}
+
 Json File(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return kNull;
@@ -301,7 +313,8 @@ Json File(const std::wstring& path) {
 Json Answer(const std::wstring& query) {
     static const std::map<std::wstring, Json (*)(const std::wstring&)> kinds = {
         {L"reg", Registry}, {L"link", Shortcut}, {L"service", Service}, {L"acl", Acl},
-        {L"procs", Processes}, {L"folder", Folder}, {L"window", Window}, {L"file", File}};
+        {L"procs", Processes}, {L"folder", Folder}, {L"window", Window}, {L"foreground", Foreground},
+        {L"file", File}};
     const size_t colon = query.find(L':');
     const auto kind = colon == std::wstring::npos ? kinds.end() : kinds.find(query.substr(0, colon));
     if (kind == kinds.end()) throw Malformed();
@@ -312,7 +325,7 @@ Json Answer(const std::wstring& query) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
-        fputs("usage: vekinspect reg:|link:|service:|acl:|procs:|folder:|window:|file:<what>...\n", stderr);
+        fputs("usage: vekinspect reg:|link:|service:|acl:|procs:|folder:|window:|foreground:|file:<what>...\n", stderr);
         return 2;
     }
     Members answers;

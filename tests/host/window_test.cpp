@@ -186,6 +186,66 @@ TEST(InstallerWindow, CloseDuringTheInstallWaitsForTheWorker) {
     }
 }
 
+// The bar ticks many times while VekSE_OnInstall holds the script state:
+// the window never asks for the state from inside the event (the engine
+// traces each such entry), and the script sees the position as 0 until the
+// worker is done, then the full bar.
+TEST(InstallerWindow, ProgressTicksStayOutOfARunningEvent) {
+    constexpr int kTicks = 12;
+    TempDir product;
+    ASSERT_TRUE(::CopyFileW(BuildPath(L"veksleeper.exe").c_str(), (product / L"TovikCCleanerMain.exe").c_str(), FALSE));
+    const std::wstring started = product / L"started.txt";
+    const std::wstring releaseName = L"Local\\VekProbeRelease-" + std::to_wstring(::GetCurrentProcessId());
+    vek::UniqueHandle release(::CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str()));
+    ASSERT_TRUE(release.valid());
+    Probe probe;
+    probe.Script("global_install_path = " + LuaString(product.path()) + R"(
+        global_start_parameter = "0 " .. )" + LuaString(started) + R"(
+        global_startuseexplorer_level = false
+        global_show_completewindow = false
+        local k = GLibTab.kernel32
+        function VekSE_OnInstall()
+            probe_record("VekSE_OnInstall", tostring(global_install_progress_pos))
+            local release = k:Get("CreateEventW", "uint")(nil, true, false, WString.New(nil, )" +
+                 LuaString(releaseName) + R"())
+            k:Get("OutputDebugStringW", "void")(WString.New(nil, "probe inside OnInstall"))
+            probe_record("released", (k:Get("WaitForSingleObject", "uint")(release, 60000)))
+            k:Get("CloseHandle", "bool")(release)
+        end
+        function VekSE_BeforeComplete()
+            probe_record("VekSE_BeforeComplete", tostring(global_install_progress_pos))
+        end
+        function VekSE_AfterComplete()
+            probe_record("VekSE_AfterComplete", tostring(global_install_progress_pos))
+        end)");
+    bool inside = false;
+    int ticksInside = 0;
+    std::vector<std::wstring> crossings;
+    const RunResult run =
+        probe.KeepWindow()
+            .Timeout(90000)
+            .OnTrace([&](const std::wstring& line) {
+                if (line == L"probe inside OnInstall") inside = true;
+                if (inside && line.rfind(L"xm progress tick ", 0) == 0) ++ticksInside;
+                if (line.rfind(L"xm script state asked for", 0) == 0) crossings.push_back(line);
+                // A window that enters the state blocks on the event: let it go
+                // at once instead of after the script's own time-out.
+                if (ticksInside == kTicks || !crossings.empty()) ::SetEvent(release.get());
+            })
+            .WhileRunning([&](DWORD pid) {
+                if (HWND window = WaitForInstallerWindow(pid)) PressInstall(window);
+            })
+            .Run();
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(crossings.empty()) << Utf8(crossings.front());
+    EXPECT_GE(ticksInside, kTicks) << Utf8(run.Joined());
+    EXPECT_EQ(probe.Records(),
+              (std::vector<std::string>{"VekSE_BeforeInit", "VekSE_BeforeInstall", "VekSE_OnInstall\t0",
+                                        "released\t0", "VekSE_BeforeComplete\t0", "VekSE_AfterComplete\t100"}));
+    EXPECT_TRUE(WaitForFile(started, 20000)) << "the product was not started";
+}
+
 // Each refusal shows its box with its exact text and leaves the install
 // undone; the checks after the first one run on a folder it created.
 TEST(InstallerWindow, RefusesBadFoldersAndMissingSpace) {

@@ -39,6 +39,11 @@ Probe& Probe::WhileRunning(std::function<void(DWORD pid)> fn) {
     return *this;
 }
 
+Probe& Probe::OnTrace(std::function<void(const std::wstring& line)> fn) {
+    options_.onTrace = std::move(fn);
+    return *this;
+}
+
 Probe& Probe::Folder(const std::wstring& folder) {
     options_.folder = folder;
     return *this;

@@ -24,6 +24,7 @@ public:
     Probe& Folder(const std::wstring& folder);  // the installer's current folder
     Probe& Timeout(DWORD ms);
     Probe& WhileRunning(std::function<void(DWORD pid)> fn);
+    Probe& OnTrace(std::function<void(const std::wstring& line)> fn);
     // The test drives the installer window itself (see RunOptions).
     Probe& KeepWindow();
 

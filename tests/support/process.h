@@ -26,7 +26,8 @@ struct RunOptions {
     // closed (WM_CLOSE, as the system's close) as soon as it exists,
     // unless the test drives the window itself.
     bool closeInstallerWindow = true;
-    // Called for each trace as it arrives (on the debugger's thread).
+    // Called for each trace as it arrives (on the debugger's thread; the
+    // program waits meanwhile: keep it short).
     std::function<void(const std::wstring&)> onTrace;
 };
 

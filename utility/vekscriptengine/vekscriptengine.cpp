@@ -74,8 +74,33 @@ int VekScriptEngine::PCall(lua_State* L, int nargs, int nresults) {
     return status;
 }
 
+void VekScriptEngine::NoteEntry() {
+    const unsigned long inside = eventThread_.load(std::memory_order_acquire);
+    if (inside == 0) return;
+    const unsigned long self = ::GetCurrentThreadId();
+    if (inside == self) return;
+    const char* event = eventName_.load(std::memory_order_relaxed);
+    crossThreadEntries_.fetch_add(1, std::memory_order_relaxed);
+    Trace(L"script state asked for by thread %lu while thread %lu is inside %hs", self, inside,
+          event ? event : "an event");
+}
+
+VekScriptEngine::EventScope::EventScope(VekScriptEngine& engine, const char* name)
+    : engine_(engine),
+      lock_(engine.Lock()),
+      outerThread_(engine.eventThread_.load(std::memory_order_relaxed)),
+      outerEvent_(engine.eventName_.load(std::memory_order_relaxed)) {
+    engine_.eventName_.store(name, std::memory_order_relaxed);
+    engine_.eventThread_.store(::GetCurrentThreadId(), std::memory_order_release);
+}
+
+VekScriptEngine::EventScope::~EventScope() {
+    engine_.eventThread_.store(outerThread_, std::memory_order_release);
+    engine_.eventName_.store(outerEvent_, std::memory_order_relaxed);
+}
+
 void VekScriptEngine::CallEvent(const char* name) {
-    const auto lock = Lock();
+    const EventScope event(*this, name);
     lua_State* L = state_;
     lua_getglobal(L, name);
     if (lua_type(L, -1) == LUA_TFUNCTION) {

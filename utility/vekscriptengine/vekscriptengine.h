@@ -2,11 +2,14 @@
 // Everything that enters the state (chunks, protected calls, events,
 // globals) holds the engine's one recursive lock, so one thread at a time is
 // inside the state; host functions and script callbacks run inside an event
-// on the thread that holds it.
+// on the thread that holds it. Host code of another thread that asks for the
+// state while an event runs is a fault of its caller (a window must stay out
+// between its events): it is traced and counted, then waits as before.
 #pragma once
 
 #include <lua/lua.h>
 
+#include <atomic>
 #include <cstddef>
 #include <mutex>
 #include <string>
@@ -24,10 +27,34 @@ public:
     // The state's lock, for work that must not interleave with an event
     // (an install stage and what it reads first). TryLock never waits: a
     // window thread uses it to stay out while the worker is inside an event.
-    std::unique_lock<std::recursive_mutex> Lock() { return std::unique_lock<std::recursive_mutex>(lock_); }
+    std::unique_lock<std::recursive_mutex> Lock() {
+        NoteEntry();
+        return std::unique_lock<std::recursive_mutex>(lock_);
+    }
     std::unique_lock<std::recursive_mutex> TryLock() {
         return std::unique_lock<std::recursive_mutex>(lock_, std::try_to_lock);
     }
+
+    // Holds the lock for the whole of an event and marks this thread as
+    // inside it. `name` must live as long as the program (event names are
+    // literals): other threads read it without the lock.
+    class EventScope {
+    public:
+        EventScope(VekScriptEngine& engine, const char* name);
+        ~EventScope();
+        EventScope(const EventScope&) = delete;
+        EventScope& operator=(const EventScope&) = delete;
+
+    private:
+        VekScriptEngine& engine_;
+        std::unique_lock<std::recursive_mutex> lock_;
+        unsigned long outerThread_;
+        const char* outerEvent_;
+    };
+
+    // How often host code asked for the state while another thread was
+    // inside an event.
+    unsigned CrossThreadEntries() const { return crossThreadEntries_.load(std::memory_order_relaxed); }
 
     // Runs the chunk stored as resource `name` of type `type` in the executable.
     bool DoResLua(const wchar_t* type, const wchar_t* name);
@@ -60,8 +87,15 @@ public:
 
 private:
     VekScriptEngine();
+    // Before the wait for the lock: once it is taken the other thread has
+    // left its event and nothing would show.
+    void NoteEntry();
+
     lua_State* state_ = nullptr;
     std::recursive_mutex lock_;
+    std::atomic<unsigned long> eventThread_{0};  // 0: no thread inside an event
+    std::atomic<const char*> eventName_{nullptr};
+    std::atomic<unsigned> crossThreadEntries_{0};
 };
 
 // Message handler of every protected call: shows the error and the script call
