@@ -128,3 +128,8 @@ python3 "$root/tests/bench/install_bench.py" "$(dirname "$B")" 5
 # The installer window: first frame and private memory, shipped skin beside a
 # plain one-view window, under Wine's X11 driver on a virtual display.
 xvfb-run -a -s "-screen 0 1280x1024x24" /usr/bin/python3 "$root/tests/bench/window_bench.py" "$B"
+
+# The installer window: first frame and private memory beside the bare
+# framework showing the same skin, CPU while the install view only waits,
+# and the size of the stripped i686 installer.
+xvfb-run -a -s "-screen 0 1280x1024x24" /usr/bin/python3 "$root/tests/bench/installer_window_bench.py" "$(dirname "$B")"

@@ -26,7 +26,8 @@ from window_bench import private_kib  # noqa: E402
 RUNS = 21
 WAIT_SECONDS = 10
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
-HOLD_SCRIPT = """function VekSE_OnInstall()
+HOLD_SCRIPT = """global_install_path = [[C:\\vek-window-bench\\TovikClean]]
+function VekSE_OnInstall()
     probe_record("VekSE_OnInstall")
     Lua_MsgBox("holding the install")
 end
@@ -59,7 +60,7 @@ def wineserver_pid():
     for entry in os.listdir("/proc"):
         try:
             with open("/proc/%s/comm" % entry) as f:
-                if f.read().strip() == "wineserver":
+                if f.read().strip().startswith("wineserver"):
                     return int(entry)
         except OSError:
             continue
@@ -168,10 +169,10 @@ def main():
     restart_server(build)
     results = {"installer": [], "vekuiview": []}
     try:
+        waiting = {program: waiting_cpu(build, program) for program in ("installer", "vekuiview")}
         for _ in range(RUNS):  # interleaved, so that both see the same machine
             for program in results:
                 results[program].append(one_start(build, program))
-        waiting = {program: waiting_cpu(build, program) for program in ("installer", "vekuiview")}
     finally:
         stop_server(build)
     print("installer window, %d starts each under vektrace, medians (range)" % RUNS)

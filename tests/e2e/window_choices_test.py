@@ -110,6 +110,9 @@ class FolderPicker(ChoicesCase):
                 else:
                     run.wait("CheckDir %s, TovikClean" % re.escape(picked), "the picked folder")
                     run.wait("folder picked, path " + re.escape(text), "the path text")
+                # The keyboard goes to the installer window again, not to its shadow.
+                front = b.wait_until("foreground:", lambda w: w is not None and w["class"] == "CDlgInstall")
+                self.assertEqual(front["class"], "CDlgInstall")
         run.shot("picked")
         run.click("BtnInstall")
         self.complete(run)

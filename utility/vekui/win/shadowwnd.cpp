@@ -9,8 +9,23 @@ namespace vekui {
 namespace {
 
 constexpr wchar_t kShadowClass[] = L"VekUiShadow";
+constexpr UINT kHandActivationOn = WM_APP + 1;
 constexpr int kMarginAt100 = 10;
 constexpr double kStrongest = 56;  // opacity right at the window's edge
+
+// The shadow never keeps the activation: Wine gives it to the shadow when a
+// dialog of the shaded window closes, and the keyboard would then reach
+// nothing. It is handed on to the shaded window once the change is done.
+LRESULT CALLBACK ShadowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
+    if (msg == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) ::PostMessageW(hwnd, kHandActivationOn, 0, 0);
+    if (msg == kHandActivationOn) {
+        HWND target = reinterpret_cast<HWND>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (target && ::GetForegroundWindow() == hwnd && ::IsWindowVisible(target)) ::SetForegroundWindow(target);
+        return 0;
+    }
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
 
 bool RegisterShadowClass() {
     WNDCLASSEXW existing = {};
@@ -18,7 +33,7 @@ bool RegisterShadowClass() {
     if (::GetClassInfoExW(::GetModuleHandleW(nullptr), kShadowClass, &existing)) return true;
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = ::DefWindowProcW;
+    wc.lpfnWndProc = ShadowProc;
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = kShadowClass;
     return ::RegisterClassExW(&wc) != 0;
@@ -43,7 +58,9 @@ bool CShadowWnd::Create(HWND target) {
     hwnd_.reset(::CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
                                   kShadowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                   ::GetModuleHandleW(nullptr), nullptr));
-    return hwnd_.valid();
+    if (!hwnd_.valid()) return false;
+    ::SetWindowLongPtrW(hwnd_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(target));
+    return true;
 }
 
 void CShadowWnd::Destroy() { hwnd_.reset(); }
