@@ -88,7 +88,7 @@ cmd_image() {
         exec 8>"$cache/.lock"
         flock 8
         if [ ! -f "$dir/recipe" ]; then
-            build_image "$dir"
+            build_image "$dir" >&2
             drop_stale_images "$dir"
         fi
         flock -u 8
@@ -104,6 +104,9 @@ cmd_image() {
 # the processor and in the guest.
 accel_args="-accel tcg -cpu max,-smap,-smep"
 
+# A path inside a qemu option, where a comma is written twice.
+opt() { printf '%s' "${1//,/,,}"; }
+
 # boot IMAGE JOB SECONDS ro|rw KERNEL-ARGUMENT [--share DIR]...
 boot() {
     local image=$1 job=$2 limit=$3 mode=$4 arg=$5
@@ -112,7 +115,7 @@ boot() {
     local shares=() n=0
     : > "$job/shares"
     while [ $# -gt 0 ]; do
-        shares+=(-virtfs "local,path=$2,mount_tag=s$n,security_model=none")
+        shares+=(-virtfs "local,path=$(opt "$2"),mount_tag=s$n,security_model=none")
         echo "s$n $2" >> "$job/shares"
         n=$((n + 1))
         shift 2
@@ -123,11 +126,10 @@ boot() {
     # shellcheck disable=SC2086
     flock -o "$vm_lock" nice -n 10 timeout -k 10 "$limit" qemu-system-x86_64 $accel_args \
         -smp 2 -m 3072 -nodefaults -display none -no-reboot -nic none \
-        -serial "file:$job/console.log" \
-        -kernel "$image/vmlinuz" -initrd "$image/initrd.img" \
+        -serial "file:$job/console.log" -kernel "$image/vmlinuz" -initrd "$image/initrd.img" \
         -append "root=/dev/vda rw console=ttyS0 init=/vek/init panic=1 nosmap nosmep quiet $arg" \
-        -drive "file=$image/disk.img,format=raw,if=virtio,snapshot=$snapshot" \
-        -virtfs "local,path=$job,mount_tag=vekjob,security_model=none" "${shares[@]}" || status=$?
+        -drive "file=$(opt "$image/disk.img"),format=raw,if=virtio,snapshot=$snapshot" \
+        -virtfs "local,path=$(opt "$job"),mount_tag=vekjob,security_model=none" "${shares[@]}" || status=$?
     return $status
 }
 
