@@ -120,33 +120,22 @@ def step_results(job):
     return results
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("build_root")
-    parser.add_argument("check", choices=sorted(CHECKS))
-    parser.add_argument("--timeout", type=int, default=600)
-    args = parser.parse_args()
-    build = os.path.join(os.path.abspath(args.build_root), "i686")
-    job = os.path.join(build, "tests", "guest", args.check)
-    steps = CHECKS[args.check]
-    write_job(job, build, steps)
-    shares = ["--share", REPO] + ([] if build.startswith(REPO + os.sep) else ["--share", build])
-    begin = time.monotonic()
-    run = subprocess.run(["bash", os.path.join(REPO, "tools", "i686-vm.sh"), "run", "--timeout", str(args.timeout)]
-                         + shares + [job])
-    seconds = time.monotonic() - begin
+def show_output(job):
+    try:
+        with open(os.path.join(job, "output.log"), encoding="utf-8", errors="replace") as f:
+            sys.stdout.write(f.read())
+    except FileNotFoundError:
+        pass
 
-    with open(os.path.join(job, "output.log"), encoding="utf-8", errors="replace") as f:
-        sys.stdout.write(f.read())
+
+def report(job, steps):
+    """Prints each step's times; the failures."""
     results = step_results(job)
-    failures = [] if run.returncode == 0 else ["the guest run ended with %d" % run.returncode]
-    print("\n--- i686 check %s: %.0fs in all (guest boot and power-off included)" % (args.check, seconds))
     for name, text in (("boot", "guest boot (kernel start to the job)"),
                        ("bench", "bench (wine server, statistics server)")):
         if name in results:
             print("  %-70s %6.1fs" % (text, results[name][1]))
-    if results.get("bench", (0, 0))[0]:
-        failures.append("the bench did not start")
+    failures = ["the bench did not start"] if results.get("bench", (0, 0))[0] else []
     for step in steps:
         if step.name not in results:
             failures.append("%s did not end" % step.name)
@@ -156,6 +145,28 @@ def main():
         step_failures, lines = step.report(job)
         print("\n".join(lines))
         failures += step_failures + (["%s ended with %d" % (step.name, status)] if status else [])
+    return failures
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("build_root")
+    parser.add_argument("check", choices=sorted(CHECKS))
+    parser.add_argument("--timeout", type=int, default=600)
+    args = parser.parse_args()
+    build = os.path.join(os.path.abspath(args.build_root), "i686")
+    job = os.path.join(build, "tests", "guest", args.check)
+    write_job(job, build, CHECKS[args.check])
+    shares = ["--share", REPO] + ([] if build.startswith(REPO + os.sep) else ["--share", build])
+    begin = time.monotonic()
+    run = subprocess.run(["bash", os.path.join(REPO, "tools", "i686-vm.sh"), "run", "--timeout", str(args.timeout)]
+                         + shares + [job])
+    show_output(job)
+    print("\n--- i686 check %s: %.0fs in all (guest boot and power-off included)"
+          % (args.check, time.monotonic() - begin))
+    failures = report(job, CHECKS[args.check])
+    if run.returncode:
+        failures.append("the guest run ended with %d" % run.returncode)
     for failure in failures:
         print("FAILED: " + failure)
     return 1 if failures else 0
