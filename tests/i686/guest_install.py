@@ -63,6 +63,9 @@ def serve_shipped_addresses(build):
 
 
 def main():
+    # It writes the machine's hosts file: the guest's, never this machine's.
+    if not os.path.exists("/vek/init"):
+        sys.exit("guest_install.py runs inside the emulated machine: tests/i686/guest_checks.py BUILD_ROOT install")
     build = os.path.abspath(sys.argv[1])
     serve_shipped_addresses(build)
     install_test.BUILD = build
