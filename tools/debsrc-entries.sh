@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Prints, in deb822 form, a "deb-src" entry for every enabled "deb" entry of
-# this Debian release found in the machine's apt sources (both the one-line
-# *.list form and the deb822 *.sources form). URIs, suites, components and
-# the keyring are taken over as they are; entries of other releases or other
-# vendors (suites without the release's code name) are left out.
+# Prints, in deb822 form, a "deb-src" entry (or, given "deb", a plain "deb"
+# entry) for every enabled "deb" entry of this Debian release found in the
+# machine's apt sources (both the one-line *.list form and the deb822
+# *.sources form). URIs, suites, components and the keyring are taken over as
+# they are; entries of other releases or other vendors (suites without the
+# release's code name) are left out.
+#   debsrc-entries.sh [deb-src|deb]
 # VEK_APT_DIR and VEK_OS_RELEASE name other files than the machine's (tests).
 set -euo pipefail
+type=${1:-deb-src}
+case $type in deb|deb-src) ;; *) echo "usage: debsrc-entries.sh [deb-src|deb]" >&2; exit 2 ;; esac
 apt=${VEK_APT_DIR:-/etc/apt}
 os_release=${VEK_OS_RELEASE:-/etc/os-release}
 codename=$(. "$os_release" && echo "${VERSION_CODENAME:-}")
@@ -22,7 +26,7 @@ done
 # One-line form: deb [options] URI SUITE COMPONENT...
 for f in "${lists[@]}"; do
     [ -f "$f" ] || continue
-    awk -v cn="$codename" '
+    awk -v cn="$codename" -v type="$type" '
         $1 != "deb" { next }
         {
             opts = ""; i = 2
@@ -34,7 +38,7 @@ for f in "${lists[@]}"; do
             if (suite !~ "^" cn "([-/]|$)") next
             keyring = ""
             if (match(opts, /signed-by=[^] ]+/)) keyring = substr(opts, RSTART + 10, RLENGTH - 10)
-            printf "Types: deb-src\nURIs: %s\nSuites: %s\nComponents: %s\n", uri, suite, comps
+            printf "Types: %s\nURIs: %s\nSuites: %s\nComponents: %s\n", type, uri, suite, comps
             if (keyring != "") printf "Signed-By: %s\n", keyring
             printf "\n"
         }' "$f"
@@ -43,14 +47,14 @@ done
 # deb822 form: stanzas separated by blank lines; comments and
 # "Enabled: no" stanzas are skipped.
 for f in "${sources[@]}"; do
-    awk -v cn="$codename" '
+    awk -v cn="$codename" -v type="$type" '
         function flush(   n, parts, i, keep) {
             if (types ~ /(^| )deb( |$)/ && enabled != "no") {
                 n = split(suites, parts, " "); keep = ""
                 for (i = 1; i <= n; i++)
                     if (parts[i] ~ "^" cn "([-/]|$)") keep = keep (keep ? " " : "") parts[i]
                 if (keep != "") {
-                    printf "Types: deb-src\nURIs: %s\nSuites: %s\nComponents: %s\n", uris, keep, comps
+                    printf "Types: %s\nURIs: %s\nSuites: %s\nComponents: %s\n", type, uris, keep, comps
                     if (signed != "") printf "Signed-By: %s\n", signed
                     printf "\n"
                 }

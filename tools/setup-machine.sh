@@ -32,7 +32,8 @@ fi
 
 # wine64-preloader is only suggested by wine64, but without it a Wine
 # process's heap may land on the fixed page of the shared user data and the
-# process ends before it starts (see docs/testing.md).
+# process ends before it starts (see docs/testing.md). qemu, debootstrap and
+# e2fsprogs build and boot the emulated machine of the i686 checks.
 packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
@@ -40,6 +41,7 @@ packages=(
     qemu-user-static googletest dpkg-dev python3 fonts-wqy-microhei
     zip unzip file locales bc time clang-14 libclang-rt-14-dev
     librsvg2-bin python3-pil qrencode xdotool imagemagick
+    qemu-system-x86 debootstrap e2fsprogs
 )
 
 missing=()

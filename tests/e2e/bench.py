@@ -101,12 +101,9 @@ class Bench:
     def __init__(self, build, name, root=None):
         self.build = build
         self.root = root or os.path.join(build, "e2e", name)
-        template = os.path.join(build, "e2e", "template")
-        self._ensure_template(template)
         subprocess.run(["rm", "-rf", self.root], check=True)
         os.makedirs(self.root)
-        self.prefix = os.path.join(self.root, "prefix")
-        subprocess.run(["cp", "-a", "--reflink=auto", template, self.prefix], check=True)
+        self.prefix = self._fresh_prefix()
         self.env = dict(os.environ, VEK_WINEPREFIX=self.prefix, LANG="zh_CN.UTF-8", LC_ALL="zh_CN.UTF-8")
         self.user = [os.path.basename(p) for p in glob.glob(os.path.join(self.prefix, "drive_c/users/*"))
                      if os.path.basename(p) != "Public"][0]
@@ -122,10 +119,15 @@ class Bench:
         """Settings of a kind of bench, made in the fresh prefix before its
         server session starts."""
 
-    def _ensure_template(self, template):
+    def _fresh_prefix(self):
+        """A copy of the build tree's template prefix, made once."""
+        template = os.path.join(self.build, "e2e", "template")
         env = dict(os.environ, VEK_WINEPREFIX=template)
         subprocess.run(["bash", os.path.join(WINEDIR, "prefix.sh"), "ensure"], env=env, check=True,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+        prefix = os.path.join(self.root, "prefix")
+        subprocess.run(["cp", "-a", "--reflink=auto", template, prefix], check=True)
+        return prefix
 
     def _shell(self, script, check=True):
         return subprocess.run(["bash", "-c", 'source "$1"; ' + script, "-", WINEENV],

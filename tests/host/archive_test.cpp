@@ -1,8 +1,15 @@
 // Extraction over files that another process holds open without sharing:
-// what the error callback's answer does to the files and to the result.
+// what the error callback's answer does to the files and to the result; and
+// a payload of the product's size.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <sstream>
+
+extern "C" {
+#include <7z/7zCrc.h>
+}
 
 #include "tests/support/probe.h"
 
@@ -81,5 +88,35 @@ TEST(ExtractionTimes, LastWriteTimesComeFromTheArchive) {
                                            GetFileExInfoStandard, &source));
         ASSERT_TRUE(::GetFileAttributesExW((out + L"\\" + name).c_str(), GetFileExInfoStandard, &extracted));
         EXPECT_EQ(::CompareFileTime(&source.ftLastWriteTime, &extracted.ftLastWriteTime), 0) << Utf8(name);
+    }
+}
+
+// A payload of the product's installed size from the installer's own
+// resource, in one solid block: the decoded block, the copy of the stored
+// archive and the installer's image share the 2 GB of a 32-bit process.
+TEST(ExtractionSizes, APayloadOfTheProductsSize) {
+    Probe probe(L"product_sized");
+    const std::wstring out = probe.dir() / L"out";
+    ASSERT_TRUE(::CreateDirectoryW(out.c_str(), nullptr));
+    probe.Script("probe_record(tostring(Lua_UnCompress7z('APP.7Z', " + LuaQuote(out) + ")))\n")
+        .Timeout(120000)  // emulated machines too
+        .Run();
+    const auto records = probe.Records();
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(records[0], "true");
+    const auto manifest = ReadLines(BuildPath(L"product-sized\\manifest.txt"));
+    ASSERT_FALSE(manifest.empty());
+    CrcGenerateTable();
+    for (const std::string& line : manifest) {
+        std::istringstream fields(line);
+        std::string name, crc;
+        size_t size = 0;
+        std::getline(fields, name, '\t');
+        fields >> size >> crc;
+        const std::string data = ReadBytes(out + L"\\" + Wide(name));
+        char actual[9];
+        std::snprintf(actual, sizeof actual, "%08x", static_cast<unsigned>(CrcCalc(data.data(), data.size())));
+        EXPECT_EQ(data.size(), size) << name;
+        EXPECT_EQ(actual, crc) << name;
     }
 }

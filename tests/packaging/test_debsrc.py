@@ -10,9 +10,10 @@ import unittest
 SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "debsrc-entries.sh")
 
 
-def entries(files, codename="bookworm"):
-    """Runs the script over `files` (name below the apt folder -> text);
-    returns its stanzas as lists of lines."""
+def entries(files, codename="bookworm", kind=None):
+    """Runs the script over `files` (name below the apt folder -> text),
+    asking for `kind` entries (deb-src when None); returns its stanzas as
+    lists of lines."""
     with tempfile.TemporaryDirectory() as apt:
         os.makedirs(os.path.join(apt, "sources.list.d"))
         for name, text in files.items():
@@ -21,7 +22,7 @@ def entries(files, codename="bookworm"):
         release = os.path.join(apt, "os-release")
         with open(release, "w") as f:
             f.write("ID=debian\nVERSION_CODENAME=%s\n" % codename)
-        out = subprocess.run(["bash", SCRIPT], env=dict(os.environ, VEK_APT_DIR=apt, VEK_OS_RELEASE=release),
+        out = subprocess.run(["bash", SCRIPT] + ([kind] if kind else []), env=dict(os.environ, VEK_APT_DIR=apt, VEK_OS_RELEASE=release),
                              check=True, capture_output=True, text=True).stdout
     return [block.splitlines() for block in out.strip().split("\n\n") if block.strip()]
 
@@ -72,6 +73,17 @@ class DebSrcEntries(unittest.TestCase):
                                                    "Components: main\n" + "\n".join(key) + "\n"})
         self.assertEqual(got, [["Types: deb-src", "URIs: MIRROR/debian", "Suites: bookworm",
                                 "Components: main", "Signed-By: "] + key[1:]])
+
+    def test_plain_entries_for_the_emulated_machine(self):
+        # The guest's own apt sources: the same entries as "deb".
+        files = {"sources.list": "deb [arch=amd64 signed-by=%s] MIRROR/debian bookworm main\n"
+                                 "deb MIRROR/debian trixie main\n" % KEYRING}
+        self.assertEqual(entries(files, kind="deb"), [["Types: deb", "URIs: MIRROR/debian", "Suites: bookworm",
+                                                       "Components: main", "Signed-By: " + KEYRING]])
+        self.assertEqual(entries(files, kind="deb-src"), entries(files))
+        with self.assertRaises(subprocess.CalledProcessError):
+            entries(files, kind="rpm")
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -10,7 +10,10 @@ and one more UDP port, and four HTTP ports that answer 200, answer 500, never
 answer, or answer with the status line that the request's path spells
 (percent-encoded after the leading slash). A fourth HTTP port is reserved and closed again, so that nothing
 listens there. The ports go to <dir>/ports.txt ("<name> <port>" lines), written
-last, once everything listens."""
+last, once everything listens. Arguments "<name>=<port>" after <dir> fix a
+port (the emulated machine serves the shipped addresses on their own ports).
+
+    statserver.py DIR [NAME=PORT]..."""
 import http.server
 import os
 import socket
@@ -43,7 +46,7 @@ def udp_listener(directory, port):
     return s.getsockname()[1]
 
 
-def http_listener(directory, kind):
+def http_listener(directory, kind, port=0):
     class Handler(http.server.BaseHTTPRequestHandler):
         protocol_version = "HTTP/1.1"
 
@@ -76,7 +79,7 @@ def http_listener(directory, kind):
         daemon_threads = True
         allow_reuse_address = True
 
-    server = Server(("127.0.0.1", 0), Handler)
+    server = Server(("127.0.0.1", port), Handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server.server_address[1]
 
@@ -91,6 +94,7 @@ def closed_port():
 
 def main():
     directory = sys.argv[1]
+    fixed = {name: int(port) for name, port in (arg.split("=") for arg in sys.argv[2:])}
     os.makedirs(directory, exist_ok=True)
     for name in ("records.txt", "ports.txt"):
         if os.path.exists(os.path.join(directory, name)):
@@ -98,11 +102,11 @@ def main():
     open(os.path.join(directory, "records.txt"), "w").close()
     ports = {
         "udp_dispatch": udp_listener(directory, DISPATCH_PORT),
-        "udp_other": udp_listener(directory, 0),
-        "http_ok": http_listener(directory, "ok"),
-        "http_500": http_listener(directory, "500"),
-        "http_silent": http_listener(directory, "silent"),
-        "http_status": http_listener(directory, "status"),
+        "udp_other": udp_listener(directory, fixed.get("udp_other", 0)),
+        "http_ok": http_listener(directory, "ok", fixed.get("http_ok", 0)),
+        "http_500": http_listener(directory, "500", fixed.get("http_500", 0)),
+        "http_silent": http_listener(directory, "silent", fixed.get("http_silent", 0)),
+        "http_status": http_listener(directory, "status", fixed.get("http_status", 0)),
         "http_closed": closed_port(),
     }
     tmp = os.path.join(directory, "ports.tmp")

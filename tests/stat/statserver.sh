@@ -1,15 +1,16 @@
 #!/bin/bash
-# start|stop <dir>: the loopback statistics server for the tests, detached
-# from the caller's pipes (CTest waits for those).
+# start|stop <dir> [<name>=<port>]...: the loopback statistics server for the
+# tests, detached from the caller's pipes (CTest waits for those).
 set -euo pipefail
 action=$1 dir=$2
+shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 case $action in
 start)
     mkdir -p "$dir"
     [ -f "$dir/pid" ] && kill "$(cat "$dir/pid")" 2>/dev/null || true
     rm -f "$dir/ports.txt"
-    setsid python3 "$here/statserver.py" "$dir" </dev/null >"$dir/server.log" 2>&1 &
+    setsid python3 "$here/statserver.py" "$dir" "$@" </dev/null >"$dir/server.log" 2>&1 &
     echo $! >"$dir/pid"
     for _ in $(seq 100); do
         [ -f "$dir/ports.txt" ] && { cat "$dir/ports.txt"; exit 0; }
