@@ -12,7 +12,6 @@ under Wine's X11 driver (run inside xvfb-run):
 - the size of the stripped i686 installer and how much of it is resources.
     installer_window_bench.py <build>       (the folder holding x86_64/ and i686/)"""
 import os
-import statistics
 import subprocess
 import sys
 import tempfile
@@ -21,7 +20,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "wine"))
 from x11bench import Log, WINE, ensure_prefix, restart_server, stop_server, wine_env, windows_path  # noqa: E402
-from window_bench import private_kib  # noqa: E402
+from window_bench import print_starts, private_kib  # noqa: E402
 
 RUNS = 21
 WAIT_SECONDS = 10
@@ -175,12 +174,7 @@ def main():
                 results[program].append(one_start(build, program))
     finally:
         stop_server(build)
-    print("installer window, %d starts each under vektrace, medians (range)" % RUNS)
-    for program, samples in results.items():
-        times = [t for t, _ in samples]
-        memory = [m for _, m in samples]
-        print("  %-10s first frame %5.0f ms (%.0f-%.0f)   private memory %6.1f MiB" % (
-            program, statistics.median(times), min(times), max(times), statistics.median(memory) / 1024))
+    print_starts("installer window, %d starts each under vektrace, medians (range)" % RUNS, results)
     print("waiting window, CPU over %d s (process / wine server)" % WAIT_SECONDS)
     ticks = WAIT_SECONDS * 1000 // 300
     for program, (own, server) in waiting.items():

@@ -34,6 +34,17 @@ def private_kib(pid):
     return total
 
 
+def print_starts(title, results):
+    """{name: [(first frame ms, private KiB)]} as medians and ranges."""
+    print(title)
+    width = max(len(name) for name in results)
+    for name, samples in results.items():
+        times = [t for t, _ in samples]
+        memory = [m for _, m in samples]
+        print("  %-*s first frame %5.0f ms (%.0f-%.0f)   private memory %6.1f MiB" % (
+            width, name, statistics.median(times), min(times), max(times), statistics.median(memory) / 1024))
+
+
 def one_start(build, skin, log_path):
     if os.path.exists(log_path):
         os.remove(log_path)
@@ -70,12 +81,7 @@ def main():
                     results[name].append(one_start(build, skin, log_path))
         finally:
             stop_server(build)
-    print("window start-up, %d starts each, medians (range)" % RUNS)
-    for name, samples in results.items():
-        times = [t for t, _ in samples]
-        memory = [m for _, m in samples]
-        print("  %-28s first frame %5.0f ms (%.0f-%.0f)   private memory %6.1f MiB" % (
-            name, statistics.median(times), min(times), max(times), statistics.median(memory) / 1024))
+    print_starts("window start-up, %d starts each, medians (range)" % RUNS, results)
 
 
 if __name__ == "__main__":
