@@ -64,6 +64,18 @@ methods = {
     "bcj2": ["-m0=BCJ2", "-m1=LZMA:d20", "-m2=LZMA:d20", "-m3=LZMA:d20", "-mb0:1", "-mb0s1:2", "-mb0s2:3"],
     "blocks": ["-m0=lzma2", "-ms=2f"],
     "plainheader": ["-m0=copy", "-mhc=off", "-ms=off"],
+    # branch and delta filters, and windows far smaller than the data (the
+    # decoder's window wraps around many times within big.dat)
+    "arm": ["-m0=ARM", "-m1=LZMA2"],
+    "armt": ["-m0=ARMT", "-m1=LZMA2"],
+    "arm64": ["-m0=ARM64", "-m1=LZMA2"],
+    "sparc": ["-m0=SPARC", "-m1=LZMA2"],
+    "ppc": ["-m0=PPC", "-m1=LZMA2"],
+    "ia64": ["-m0=IA64", "-m1=LZMA2"],
+    "delta": ["-m0=Delta:4", "-m1=LZMA2"],
+    "smallwindow-lzma": ["-m0=LZMA:d=64k", "-ms=on"],
+    "smallwindow-lzma2": ["-m0=LZMA2:d=64k", "-ms=on"],
+    "bcj-smallwindow": ["-m0=BCJ", "-m1=LZMA:d=64k"],
 }
 
 

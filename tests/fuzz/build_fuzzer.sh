@@ -11,4 +11,4 @@ for f in 7zAlloc 7zArcIn 7zBuf 7zBuf2 7zCrc 7zCrcOpt 7zDec 7zStream Bcj2 Bra Bra
     clang-14 "${flags[@]}" -w -c "$csrc/$f.c" -o "$objects/$f.o"
 done
 clang++-14 -g -O1 -fsanitize=fuzzer,address,undefined -std=c++17 -I"$root" -I"$include" \
-    "$root/tests/fuzz/fuzz_7z.cpp" "$objects"/*.o -o "$out"
+    "$root/tests/fuzz/fuzz_7z.cpp" "$root/utility/base/archive/folderdecoder.cpp" "$objects"/*.o -o "$out"

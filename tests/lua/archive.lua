@@ -33,7 +33,8 @@ local function freshFolder()
     return folder
 end
 
-for _, method in ipairs({"lzma2", "lzma", "ppmd", "bcj", "bcj2", "blocks", "plainheader"}) do
+for _, method in ipairs({"lzma2", "lzma", "ppmd", "bcj", "bcj2", "blocks", "plainheader", "arm", "armt", "arm64",
+                          "sparc", "ppc", "ia64", "delta", "smallwindow-lzma", "smallwindow-lzma2", "bcj-smallwindow"}) do
     local folder = freshFolder()
     check(method .. " extracts", Lua_UnCompress7z(archives .. "\\" .. method .. ".7z", folder, true), true)
     sameTree(method, folder)

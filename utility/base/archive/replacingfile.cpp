@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cwchar>
+#include <utility>
 
 namespace vek {
 
@@ -39,6 +40,10 @@ DWORD InUseError(const std::wstring& path) {
 }  // namespace
 
 ReplacingFile::~ReplacingFile() { Discard(); }
+
+ReplacingFile::ReplacingFile(ReplacingFile&& other) noexcept
+    : final_(std::move(other.final_)), temp_(std::exchange(other.temp_, {})), file_(std::move(other.file_)),
+      placed_(std::exchange(other.placed_, false)) {}
 
 DWORD ReplacingFile::Create() {
     Discard();

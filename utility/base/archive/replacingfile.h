@@ -19,6 +19,8 @@ public:
     ~ReplacingFile();
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
+    // The temporary file goes with the move: only the new owner removes it.
+    ReplacingFile(ReplacingFile&& other) noexcept;
 
     // Creates the temporary file; 0 or the system error.
     DWORD Create();
@@ -30,6 +32,8 @@ public:
     // file included; 0 or the system error (the old file then stays as it
     // was). May be tried again.
     DWORD Place();
+
+    const std::wstring& FinalPath() const { return final_; }
 
 private:
     void Discard();

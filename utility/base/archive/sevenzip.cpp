@@ -1,30 +1,80 @@
 #include "sevenzip.h"
 
-#include <cstring>
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <exception>
+#include <functional>
+#include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 extern "C" {
 #include <7z/7z.h>
 #include <7z/7zAlloc.h>
 #include <7z/7zCrc.h>
-#include <7z/7zFile.h>
 }
 
+#include "utility/base/archive/archivesource.h"
 #include "utility/base/archive/entrynames.h"
-#include "utility/base/archive/memoryinstream.h"
+#include "utility/base/archive/folderdecoder.h"
 #include "utility/base/archive/replacingfile.h"
 #include "utility/base/handles.h"
+#include "utility/base/trace.h"
 
 namespace vek {
 
 namespace {
 
-constexpr size_t kLookAhead = 1 << 14;  // 16 KiB per read of the input
+constexpr size_t kLookAhead = 1 << 14;  // 16 KiB per read of the archive database
 
 const ISzAlloc kAlloc = {SzAlloc, SzFree};
 const ISzAlloc kAllocTemp = {SzAllocTemp, SzFreeTemp};
+
+// An archive file read at given offsets, so that every decoding thread
+// reads its own part without a shared file position.
+class FileArchiveSource final : public IArchiveSource {
+public:
+    explicit FileArchiveSource(HANDLE file) : file_(file) {
+        LARGE_INTEGER size = {};
+        if (::GetFileSizeEx(file_, &size)) size_ = static_cast<UInt64>(size.QuadPart);
+    }
+
+    UInt64 Size() const override { return size_; }
+
+    SRes ReadAt(UInt64 offset, Byte* buffer, size_t size, size_t* read) override {
+        *read = 0;
+        while (size > 0 && offset < size_) {
+            OVERLAPPED at = {};
+            at.Offset = static_cast<DWORD>(offset);
+            at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+            const DWORD piece = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+            DWORD got = 0;
+            if (!::ReadFile(file_, buffer, piece, &got, &at)) {
+                const DWORD error = ::GetLastError();
+                if (error == ERROR_HANDLE_EOF) break;
+                error_.store(error);
+                return SZ_ERROR_READ;
+            }
+            if (got == 0) break;
+            *read += got;
+            buffer += got;
+            offset += got;
+            size -= got;
+        }
+        return SZ_OK;
+    }
+
+    const Byte* View(UInt64, size_t) const override { return nullptr; }
+
+    DWORD Error() const { return error_.load(); }
+
+private:
+    HANDLE file_;
+    UInt64 size_ = 0;
+    std::atomic<DWORD> error_{0};
+};
 
 bool IsLink(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
@@ -46,10 +96,328 @@ bool MakeParents(std::wstring& path, size_t base) {
     return !IsLink(path);
 }
 
-FILETIME ToFileTime(const CNtfsFileTime& time) { return {time.Low, time.High}; }
-
 // Archives made on Unix keep the mode in the high bits.
 DWORD WindowsAttributes(UInt32 attributes) { return (attributes & 0xF0000000) ? (attributes & 0x7FFF) : attributes; }
+
+// Where a file of the archive stands. A decoding thread writes it under a
+// temporary name (Written); the script thread puts it in place, in the
+// archive's order, so that an abort leaves no later file in place.
+enum class Fate { Pending, Asking, Answered, Written, Skipped, Ended };
+
+// The caller's say over a file that cannot be created or put in place.
+enum class Answer { Retry, Skip, Abort };
+
+Answer AnswerOf(int reply) { return reply == 0 ? Answer::Retry : reply == 1 ? Answer::Skip : Answer::Abort; }
+
+enum class Attempt { Done, Skipped, Ended };
+
+// One attempt and, when it fails, the caller's answer: one more attempt,
+// skip the file (its error stays the running result) or abort.
+template <typename Action, typename AskCaller>
+Attempt TryOrAsk(Action action, AskCaller ask, ExtractResult* result) {
+    DWORD error = action();
+    if (error == 0) return Attempt::Done;
+    *result = {kExtractWrite, error};
+    const Answer answer = ask(error);
+    if (answer == Answer::Skip) return Attempt::Skipped;
+    if (answer == Answer::Abort) return Attempt::Ended;
+    error = action();
+    if (error == 0) return Attempt::Done;
+    result->systemError = error;
+    return Attempt::Ended;
+}
+
+// One file written under a temporary name and checked against its CRC,
+// ready to be put in place.
+class EntryWriter {
+public:
+    explicit EntryWriter(std::wstring path) : file_(std::make_unique<ReplacingFile>(std::move(path))) {}
+
+    template <typename AskCaller>
+    Attempt Begin(AskCaller ask) {
+        return TryOrAsk([&] { return file_->Create(); }, ask, &result_);
+    }
+
+    bool Write(const Byte* data, size_t size) {
+        crc_ = CrcUpdate(crc_, data, size);
+        if (file_->Write(data, size)) return true;
+        result_ = {kExtractWrite, ::GetLastError()};
+        return false;
+    }
+
+    // Checks the CRC when the archive has one, keeps the last-write time
+    // and closes the file.
+    bool Seal(const UInt32* crc, const FILETIME* written) {
+        if (crc && CRC_GET_DIGEST(crc_) != *crc) {
+            result_ = {SZ_ERROR_CRC, 0};
+            return false;
+        }
+        if (written) file_->SetLastWriteTime(*written);
+        if (file_->Close()) return true;
+        result_ = {kExtractWrite, ::GetLastError()};
+        return false;
+    }
+
+    ExtractResult Result() const { return result_; }
+    std::unique_ptr<ReplacingFile> Take() { return std::move(file_); }
+
+private:
+    std::unique_ptr<ReplacingFile> file_;
+    UInt32 crc_ = CRC_INIT_VAL;
+    ExtractResult result_;
+};
+
+// The archive's own record of a file.
+struct Stored {
+    const UInt32* crc = nullptr;
+    const UInt32* attributes = nullptr;
+    bool hasTime = false;
+    FILETIME written = {};
+
+    Stored(const CSzArEx& db, UInt32 i) {
+        if (SzBitWithVals_Check(&db.CRCs, i)) crc = &db.CRCs.Vals[i];
+        if (SzBitWithVals_Check(&db.Attribs, i)) attributes = &db.Attribs.Vals[i];
+        hasTime = SzBitWithVals_Check(&db.MTime, i);
+        if (hasTime) written = {db.MTime.Vals[i].Low, db.MTime.Vals[i].High};
+    }
+    const FILETIME* Time() const { return hasTime ? &written : nullptr; }
+};
+
+// An entry of the archive as the script thread found it before decoding.
+struct Entry {
+    enum class Kind { Refused, Folder, Empty, Stream } kind = Kind::Refused;
+    std::wstring path;
+};
+
+// What the decoding threads and the script thread share: each file's fate
+// and each block's end, under one lock.
+struct Board {
+    struct Slot {
+        Fate fate = Fate::Pending;
+        DWORD error = 0;  // Asking: the system error to ask about
+        Answer answer = Answer::Abort;
+        ExtractResult result;
+        std::unique_ptr<ReplacingFile> file;  // Written: waiting to be put in place
+    };
+    struct Block {
+        bool done = false;
+        SRes result = SZ_OK;
+    };
+
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<Slot> slots;
+    std::vector<Block> blocks;
+    std::atomic<bool> cancel{false};
+
+    void Settle(UInt32 file, Fate fate, ExtractResult result, std::unique_ptr<ReplacingFile> written = nullptr) {
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            slots[file].fate = fate;
+            slots[file].result = result;
+            slots[file].file = std::move(written);
+        }
+        changed.notify_all();
+    }
+
+    // From a decoding thread: hands the question to the script thread and
+    // waits for its answer (abort when the extraction is being cancelled).
+    Answer Ask(UInt32 file, DWORD error) {
+        std::unique_lock<std::mutex> hold(lock);
+        slots[file].fate = Fate::Asking;
+        slots[file].error = error;
+        changed.notify_all();
+        changed.wait(hold, [&] { return slots[file].fate == Fate::Answered || cancel.load(); });
+        slots[file].fate = Fate::Pending;
+        return cancel.load() ? Answer::Abort : slots[file].answer;
+    }
+
+    void EndBlock(UInt32 folder, SRes result) {
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            blocks[folder].done = true;
+            blocks[folder].result = result;
+        }
+        changed.notify_all();
+    }
+
+    void Cancel() {
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            cancel = true;
+        }
+        changed.notify_all();
+    }
+};
+
+// Bytes written so far; a trace line at each tenth of the whole.
+class Progress {
+public:
+    explicit Progress(UInt64 total) : total_(total) {}
+
+    void Add(UInt64 bytes) {
+        if (total_ == 0) return;
+        const UInt64 done = done_.fetch_add(bytes) + bytes;
+        const UInt64 before = (done - bytes) * 10 / total_, after = done * 10 / total_;
+        if (after > before) {
+            Trace(L"UnCompress %u%% (%I64u of %I64u bytes).\r\n", static_cast<unsigned>(after * 10), done, total_);
+        }
+    }
+
+private:
+    const UInt64 total_;
+    std::atomic<UInt64> done_{0};
+};
+
+// Receives one block's bytes on a decoding thread and writes its files one
+// after the other; questions go to the script thread through the board.
+class BlockSink final : public IFolderSink {
+public:
+    BlockSink(const CSzArEx& db, UInt32 folder, const std::vector<Entry>& entries, Board& board, Progress& progress)
+        : db_(db), entries_(entries), board_(board), progress_(progress) {
+        for (UInt32 i = db.FolderToFile[folder]; i < db.FolderToFile[folder + 1] && i < db.NumFiles; ++i) {
+            if (db.FileToFolder[i] == folder) files_.push_back(i);
+        }
+    }
+
+    SRes Put(const Byte* data, size_t size) override {
+        for (;;) {
+            if (board_.cancel.load()) return SZ_ERROR_PROGRESS;
+            if (!writing_ && !OpenNext()) return stopped_ ? SZ_ERROR_PROGRESS : SZ_OK;
+            if (left_ == 0) {
+                if (!CloseCurrent()) return SZ_ERROR_PROGRESS;
+                continue;
+            }
+            if (size == 0) return SZ_OK;
+            const size_t n = static_cast<size_t>(std::min<UInt64>(size, left_));
+            if (writer_) {
+                if (!writer_->Write(data, n)) return Stop();
+                progress_.Add(n);
+            }
+            data += n;
+            size -= n;
+            left_ -= n;
+        }
+    }
+
+    // After the block: its files must all have been complete.
+    SRes Finish() {
+        const SRes res = Put(nullptr, 0);
+        if (res != SZ_OK) return res;
+        return writing_ || next_ < files_.size() ? SZ_ERROR_FAIL : SZ_OK;
+    }
+
+private:
+    bool OpenNext() {
+        if (stopped_ || next_ == files_.size()) return false;
+        current_ = files_[next_++];
+        left_ = db_.UnpackPositions[current_ + 1] - db_.UnpackPositions[current_];
+        writing_ = true;
+        writer_.reset();
+        if (entries_[current_].kind != Entry::Kind::Stream) return true;  // refused: its bytes pass by
+        writer_ = std::make_unique<EntryWriter>(entries_[current_].path);
+        const UInt32 file = current_;
+        const Attempt begun = writer_->Begin([&](DWORD error) { return board_.Ask(file, error); });
+        if (begun == Attempt::Done) return true;
+        if (begun == Attempt::Ended) return Stop(), false;
+        board_.Settle(current_, Fate::Skipped, writer_->Result());
+        writer_.reset();  // the skipped file's bytes pass by unwritten
+        return true;
+    }
+
+    bool CloseCurrent() {
+        writing_ = false;
+        if (!writer_) return true;
+        const Stored stored(db_, current_);
+        if (!writer_->Seal(stored.crc, stored.Time())) return Stop(), false;
+        board_.Settle(current_, Fate::Written, writer_->Result(), writer_->Take());
+        writer_.reset();
+        return true;
+    }
+
+    SRes Stop() {
+        if (writer_) board_.Settle(current_, Fate::Ended, writer_->Result());
+        writer_.reset();
+        stopped_ = true;
+        return SZ_ERROR_PROGRESS;
+    }
+
+    const CSzArEx& db_;
+    const std::vector<Entry>& entries_;
+    Board& board_;
+    Progress& progress_;
+    std::vector<UInt32> files_;
+    size_t next_ = 0;
+    UInt32 current_ = 0;
+    UInt64 left_ = 0;
+    bool writing_ = false;
+    bool stopped_ = false;
+    std::unique_ptr<EntryWriter> writer_;
+};
+
+// The decoding threads: each takes the next block not yet taken and writes
+// its files. Joined on the way out, whatever ends the extraction.
+class Decoders {
+public:
+    Decoders(const CSzArEx& db, IArchiveSource& source, const std::vector<Entry>& entries,
+             std::vector<UInt32> folders, Board& board, Progress& progress)
+        : db_(db), source_(source), entries_(entries), folders_(std::move(folders)), board_(board),
+          progress_(progress) {}
+    ~Decoders() {
+        board_.Cancel();
+        for (std::thread& t : threads_) t.join();
+    }
+    Decoders(const Decoders&) = delete;
+    Decoders& operator=(const Decoders&) = delete;
+
+    void Start(unsigned count) {
+        for (unsigned i = 0; i < count; ++i) threads_.emplace_back([this] { Work(); });
+    }
+
+private:
+    void Work() {
+        for (size_t k = next_.fetch_add(1); k < folders_.size() && !board_.cancel.load(); k = next_.fetch_add(1)) {
+            const UInt32 folder = folders_[k];
+            SRes res = SZ_ERROR_MEM;
+            try {
+                BlockSink sink(db_, folder, entries_, board_, progress_);
+                res = DecodeFolder(db_, folder, source_, sink, &kAlloc);
+                if (res == SZ_OK) res = sink.Finish();
+            } catch (const std::exception&) {
+                res = SZ_ERROR_MEM;
+            }
+            board_.EndBlock(folder, res);
+        }
+    }
+
+    const CSzArEx& db_;
+    IArchiveSource& source_;
+    const std::vector<Entry>& entries_;
+    const std::vector<UInt32> folders_;
+    Board& board_;
+    Progress& progress_;
+    std::atomic<size_t> next_{0};
+    std::vector<std::thread> threads_;
+};
+
+unsigned Processors() {
+    SYSTEM_INFO info = {};
+    ::GetSystemInfo(&info);
+    return std::max<unsigned>(1, info.dwNumberOfProcessors);
+}
+
+// As many threads as processors and blocks, fewer when their windows
+// would take more than half of the address space still free.
+unsigned ThreadsFor(const CSzArEx& db, const std::vector<UInt32>& folders) {
+    UInt64 largest = 0;
+    for (UInt32 f : folders) largest = std::max(largest, FolderMemory(db, f));
+    MEMORYSTATUSEX memory = {};
+    memory.dwLength = sizeof(memory);
+    const UInt64 room = ::GlobalMemoryStatusEx(&memory) ? memory.ullAvailVirtual / 2 : largest;
+    unsigned threads = std::min<unsigned>(Processors(), static_cast<unsigned>(folders.size()));
+    while (threads > 1 && largest * threads > room) --threads;
+    return std::max(threads, 1u);
+}
 
 class Extraction {
 public:
@@ -57,31 +425,42 @@ public:
         : destination_(destination), callbacks_(callbacks) {
         SzArEx_Init(&db_);
     }
-    ~Extraction() {
-        ISzAlloc_Free(&kAlloc, block_);
-        SzArEx_Free(&db_, &kAlloc);
-    }
+    ~Extraction() { SzArEx_Free(&db_, &kAlloc); }
     Extraction(const Extraction&) = delete;
     Extraction& operator=(const Extraction&) = delete;
 
-    ExtractResult Run(ISeekInStream* input) {
+    ExtractResult Run(IArchiveSource& source) {
         static std::once_flag crc;
         std::call_once(crc, CrcGenerateTable);
-        LookToRead2_CreateVTable(&look_, False);
-        look_.buf = lookBuffer_.data();
-        look_.bufSize = lookBuffer_.size();
-        look_.realStream = input;
-        LookToRead2_INIT(&look_);
-        const SRes opened = SzArEx_Open(&db_, &look_.vt, &kAlloc, &kAllocTemp);
+        const SRes opened = Open(source);
         if (opened != SZ_OK) return {opened, 0};
+        const std::vector<UInt32> folders = Prepare();
+        board_.slots.resize(db_.NumFiles);
+        board_.blocks.resize(db_.db.NumFolders);
+        Progress progress(total_);
+        Decoders decoders(db_, source, entries_, folders, board_, progress);
+        if (!folders.empty()) decoders.Start(ThreadsFor(db_, folders));
         for (UInt32 i = 0; i < db_.NumFiles; ++i) {
-            if (Entry(i) == Step::End) return result_;
+            if (Settle(i) == Step::End) return result_;
         }
+        if (db_.NumFiles > 0 && Block(db_.NumFiles) == Step::End) return result_;
         return refused_ && result_.ok() ? ExtractResult{kExtractWrite, 0} : result_;
     }
 
 private:
     enum class Step { Next, End };
+
+    SRes Open(IArchiveSource& source) {
+        SourceInStream stream(source);
+        std::vector<Byte> lookBuffer(kLookAhead);
+        CLookToRead2 look = {};
+        LookToRead2_CreateVTable(&look, False);
+        look.buf = lookBuffer.data();
+        look.bufSize = lookBuffer.size();
+        look.realStream = &stream.vt;
+        LookToRead2_INIT(&look);
+        return SzArEx_Open(&db_, &look.vt, &kAlloc, &kAllocTemp);
+    }
 
     std::wstring NameOf(UInt32 index) const {
         std::wstring name(SzArEx_GetFileNameUtf16(&db_, index, nullptr), L'\0');
@@ -90,91 +469,166 @@ private:
         return name;
     }
 
-    Step Refuse(const std::wstring& name, EntryRefusal why) {
+    void Refuse(const std::wstring& name, EntryRefusal why) {
         refused_ = true;
         if (callbacks_.onRefused) callbacks_.onRefused(name, why);
+    }
+
+    // Before any byte is decoded, in the archive's order: the refused
+    // names, the folders on the way to each file, the empty folders.
+    // Returns the blocks that hold a file to write.
+    std::vector<UInt32> Prepare() {
+        entries_.resize(db_.NumFiles);
+        std::vector<UInt32> folders;
+        for (UInt32 i = 0; i < db_.NumFiles; ++i) {
+            Entry& entry = entries_[i];
+            const std::wstring name = NameOf(i);
+            const EntryName check = CheckEntryName(name);
+            if (check != EntryName::Acceptable) {
+                Refuse(name, check == EntryName::LeavesDestination ? EntryRefusal::LeavesDestination
+                                                                   : EntryRefusal::RenamedByWindows);
+                continue;
+            }
+            entry.path = destination_ + L"\\" + name;
+            if (!MakeParents(entry.path, destination_.size() + 1)) {
+                Refuse(name, EntryRefusal::ThroughLink);
+                continue;
+            }
+            const UInt32 folder = db_.FileToFolder[i];
+            if (SzArEx_IsDir(&db_, i)) {
+                entry.kind = Entry::Kind::Folder;
+                ::CreateDirectoryW(entry.path.c_str(), nullptr);
+            } else if (folder == static_cast<UInt32>(-1)) {
+                entry.kind = Entry::Kind::Empty;
+            } else {
+                entry.kind = Entry::Kind::Stream;
+                total_ += db_.UnpackPositions[i + 1] - db_.UnpackPositions[i];
+                if (folders.empty() || folders.back() != folder) folders.push_back(folder);
+            }
+        }
+        return folders;
+    }
+
+    // Files are settled in the archive's order, whichever thread wrote them.
+    Step Settle(UInt32 index) {
+        const Entry& entry = entries_[index];
+        const UInt32 folder = db_.FileToFolder[index];
+        if (folder != static_cast<UInt32>(-1) && Block(index) == Step::End) return Step::End;
+        switch (entry.kind) {
+            case Entry::Kind::Refused:
+            case Entry::Kind::Folder: return Step::Next;
+            case Entry::Kind::Empty: return WriteEmpty(index);
+            case Entry::Kind::Stream: return Await(index, folder);
+        }
         return Step::Next;
     }
 
-    Step Entry(UInt32 index) {
-        const std::wstring name = NameOf(index);
-        const EntryName check = CheckEntryName(name);
-        if (check == EntryName::LeavesDestination) return Refuse(name, EntryRefusal::LeavesDestination);
-        if (check == EntryName::RenamedByWindows) return Refuse(name, EntryRefusal::RenamedByWindows);
-        const bool isDir = SzArEx_IsDir(&db_, index);
-        size_t offset = 0, size = 0;
-        if (!isDir) {
-            const SRes res = SzArEx_Extract(&db_, &look_.vt, index, &blockIndex_, &block_, &blockSize_, &offset,
-                                            &size, &kAlloc, &kAllocTemp);
-            if (res != SZ_OK) return End({res, 0});
+    // On the way into a later block (or past the last file), the blocks
+    // left behind must have ended well: a block's own error (its CRC, data
+    // after its last file) shows only at its end.
+    Step Block(UInt32 index) {
+        const UInt32 folder = index < db_.NumFiles ? db_.FileToFolder[index] : db_.db.NumFolders;
+        for (; blockSeen_ < folder && blockSeen_ < db_.db.NumFolders; ++blockSeen_) {
+            if (!HasWork(blockSeen_)) continue;
+            std::unique_lock<std::mutex> hold(board_.lock);
+            board_.changed.wait(hold, [&] { return board_.blocks[blockSeen_].done; });
+            const SRes res = board_.blocks[blockSeen_].result;
+            if (res != SZ_OK && res != SZ_ERROR_PROGRESS) return End({res, 0});
         }
-        std::wstring path = destination_ + L"\\" + name;
-        if (!MakeParents(path, destination_.size() + 1)) return Refuse(name, EntryRefusal::ThroughLink);
-        if (isDir) {
-            ::CreateDirectoryW(path.c_str(), nullptr);
+        return Step::Next;
+    }
+
+    bool HasWork(UInt32 folder) const {
+        for (UInt32 i = db_.FolderToFile[folder]; i < db_.FolderToFile[folder + 1] && i < db_.NumFiles; ++i) {
+            if (entries_[i].kind == Entry::Kind::Stream) return true;
+        }
+        return false;
+    }
+
+    // Waits for the decoding thread's word on a file: answers its question,
+    // or takes its fate; a block that ended without it ends the extraction.
+    Step Await(UInt32 index, UInt32 folder) {
+        std::unique_lock<std::mutex> hold(board_.lock);
+        Board::Slot& slot = board_.slots[index];
+        for (;;) {
+            board_.changed.wait(hold, [&] {
+                return (slot.fate != Fate::Pending && slot.fate != Fate::Answered) || board_.blocks[folder].done;
+            });
+            if (slot.fate == Fate::Asking) {
+                const DWORD error = slot.error;
+                hold.unlock();
+                const Answer answer = AskCaller(index, error);
+                hold.lock();
+                slot.answer = answer;
+                slot.fate = Fate::Answered;
+                board_.changed.notify_all();
+                continue;
+            }
+            if (slot.fate == Fate::Pending || slot.fate == Fate::Answered) {
+                const SRes res = board_.blocks[folder].result;
+                return End({res == SZ_OK || res == SZ_ERROR_PROGRESS ? SZ_ERROR_FAIL : res, 0});
+            }
+            const Fate fate = slot.fate;
+            const ExtractResult result = slot.result;
+            std::unique_ptr<ReplacingFile> file = std::move(slot.file);
+            hold.unlock();
+            return Take(index, fate, result, std::move(file));
+        }
+    }
+
+    Answer AskCaller(UInt32 index, DWORD error) {
+        return AnswerOf(callbacks_.onCreateError ? callbacks_.onCreateError(entries_[index].path, error) : 2);
+    }
+
+    Step Take(UInt32 index, Fate fate, ExtractResult result, std::unique_ptr<ReplacingFile> file) {
+        if (fate == Fate::Skipped) {
+            result_ = result;
             return Step::Next;
         }
-        return WriteEntry(index, path, block_ + offset, size);
+        if (fate != Fate::Written) return End(result);
+        const Attempt placed = TryOrAsk([&] { return file->Place(); },
+                                        [&](DWORD error) { return AskCaller(index, error); }, &result_);
+        if (placed == Attempt::Skipped) return Step::Next;
+        if (placed == Attempt::Ended) return End(result_);
+        result_ = {};
+        const Stored stored(db_, index);
+        if (stored.attributes) ::SetFileAttributesW(entries_[index].path.c_str(), WindowsAttributes(*stored.attributes));
+        if (callbacks_.onExtracted) callbacks_.onExtracted(entries_[index].path);
+        return Step::Next;
+    }
+
+    // A file without bytes, written here on the script thread.
+    Step WriteEmpty(UInt32 index) {
+        EntryWriter writer(entries_[index].path);
+        const Attempt begun = writer.Begin([&](DWORD error) { return AskCaller(index, error); });
+        if (begun == Attempt::Skipped) return Take(index, Fate::Skipped, writer.Result(), nullptr);
+        if (begun == Attempt::Ended || !writer.Seal(nullptr, Stored(db_, index).Time())) {
+            return End(writer.Result());
+        }
+        return Take(index, Fate::Written, writer.Result(), writer.Take());
     }
 
     Step End(ExtractResult result) {
         result_ = result;
+        board_.Cancel();
         return Step::End;
-    }
-
-    enum class Answer { Done, Skip, Abort };
-
-    // The caller's say over a file that cannot be created or put in place:
-    // one more attempt, skip it (its error stays the running result) or
-    // abort.
-    Answer TryOrAsk(const std::wstring& path, const std::function<DWORD()>& attempt) {
-        DWORD error = attempt();
-        if (error == 0) return Answer::Done;
-        result_ = {kExtractWrite, error};
-        const int answer = callbacks_.onCreateError ? callbacks_.onCreateError(path, error) : 2;
-        if (answer == 1) return Answer::Skip;
-        if (answer != 0) return Answer::Abort;
-        error = attempt();
-        if (error == 0) return Answer::Done;
-        result_.systemError = error;
-        return Answer::Abort;
-    }
-
-    static Step After(Answer answer) { return answer == Answer::Skip ? Step::Next : Step::End; }
-
-    Step WriteEntry(UInt32 index, const std::wstring& path, const Byte* data, size_t size) {
-        ReplacingFile file(path);
-        const Answer created = TryOrAsk(path, [&] { return file.Create(); });
-        if (created != Answer::Done) return After(created);
-        if (!file.Write(data, size)) return End({kExtractWrite, ::GetLastError()});
-        if (SzBitWithVals_Check(&db_.MTime, index)) file.SetLastWriteTime(ToFileTime(db_.MTime.Vals[index]));
-        if (!file.Close()) return End({kExtractWrite, ::GetLastError()});
-        const Answer placed = TryOrAsk(path, [&] { return file.Place(); });
-        if (placed != Answer::Done) return After(placed);
-        result_ = {};
-        if (SzBitWithVals_Check(&db_.Attribs, index)) {
-            ::SetFileAttributesW(path.c_str(), WindowsAttributes(db_.Attribs.Vals[index]));
-        }
-        if (callbacks_.onExtracted) callbacks_.onExtracted(path);
-        return Step::Next;
     }
 
     std::wstring destination_;
     const ExtractCallbacks& callbacks_;
     CSzArEx db_;
-    UInt32 blockIndex_ = 0xFFFFFFFF;
-    Byte* block_ = nullptr;
-    size_t blockSize_ = 0;
-    CLookToRead2 look_ = {};
-    std::vector<Byte> lookBuffer_ = std::vector<Byte>(kLookAhead);
+    std::vector<Entry> entries_;
+    Board board_;
+    UInt64 total_ = 0;
+    UInt32 blockSeen_ = 0;
     ExtractResult result_;
     bool refused_ = false;
 };
 
-// Exhausted memory anywhere in here (names, paths, copies, the caller's
-// callbacks) ends the extraction like the decoder's own memory error; the
-// temporary file of the entry in hand is removed on the way out. Script
-// errors raised in a callback are no std::exception and pass.
+// Exhausted memory anywhere in here (names, paths, the caller's callbacks)
+// ends the extraction like the decoder's own memory error; the temporary
+// files of the entries in hand are removed on the way out. Script errors
+// raised in a callback are no std::exception and pass.
 template <typename Body>
 ExtractResult Guarded(Body body) {
     try {
@@ -192,13 +646,9 @@ ExtractResult Extract7zFile(const std::wstring& archive, const std::wstring& des
         UniqueFile file(::CreateFileW(archive.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return {SZ_ERROR_READ, ::GetLastError()};
-        CFileInStream stream;
-        FileInStream_CreateVTable(&stream);
-        File_Construct(&stream.file);
-        stream.file.handle = file.get();
-        stream.wres = 0;
-        ExtractResult result = Extraction(destination, callbacks).Run(&stream.vt);
-        if (result.code == SZ_ERROR_READ && result.systemError == 0) result.systemError = stream.wres;
+        FileArchiveSource source(file.get());
+        ExtractResult result = Extraction(destination, callbacks).Run(source);
+        if (result.code == SZ_ERROR_READ && result.systemError == 0) result.systemError = source.Error();
         return result;
     });
 }
@@ -206,10 +656,8 @@ ExtractResult Extract7zFile(const std::wstring& archive, const std::wstring& des
 ExtractResult Extract7zStored(std::string_view stored, const std::wstring& destination,
                               const ExtractCallbacks& callbacks) {
     return Guarded([&]() -> ExtractResult {
-        std::vector<unsigned char> archive(stored.begin(), stored.end());
-        if (archive.size() >= 2) std::swap(archive[0], archive[1]);
-        MemoryInStream stream(std::move(archive));
-        return Extraction(destination, callbacks).Run(&stream.vt);
+        MemoryArchiveSource source(stored, true);
+        return Extraction(destination, callbacks).Run(source);
     });
 }
 
