@@ -19,6 +19,7 @@ import linuxside  # noqa: E402
 from linuxside import Workspace, run_probe  # noqa: E402
 
 REFERENCE = os.path.join(HERE, "..", "..", "docs", "scripting.md")
+HOST_FUNCTIONS = os.path.join(HERE, "..", "..", "utility", "vekscriptengine", "hostlib", "hostfunctions.cpp")
 
 # Example: the lines it records (its own, in order; events come after the
 # example has run).
@@ -59,6 +60,14 @@ def lua_long_string(text):
 class ReferenceExamples(unittest.TestCase):
     def test_every_family_has_its_example(self):
         self.assertEqual(sorted(name for name, _ in examples()), sorted(EXPECTED))
+
+    def test_every_host_function_has_its_row(self):
+        with open(HOST_FUNCTIONS, encoding="utf-8") as f:
+            registered = set(re.findall(r"VEK_HOST\((Lua_\w+),", f.read()))
+        with open(REFERENCE, encoding="utf-8") as f:
+            documented = set(re.findall(r"(?m)^\| `(Lua_\w+)\(", f.read()))
+        self.assertGreater(len(registered), 0)
+        self.assertEqual(documented, registered)
 
     def test_examples_run_and_record(self):
         for name, code in examples():
