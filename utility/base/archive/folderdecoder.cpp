@@ -116,12 +116,12 @@ private:
     Byte deltaState_[DELTA_STATE_SIZE];
 };
 
-// The end of the chain: the block CRC over everything, then the caller's
+// The end of the chain: the block's CRC when it has one, then the caller's
 // sink; with a filter, the bytes pass through it first (copied, since the
 // decoder's window must keep the unfiltered bytes).
 class Output {
 public:
-    Output(IFolderSink& sink, Filter* filter) : sink_(sink), filter_(filter) {
+    Output(IFolderSink& sink, Filter* filter, bool checked) : sink_(sink), filter_(filter), checked_(checked) {
         if (filter_) held_.resize(kStep + kFilterSlack);
     }
 
@@ -150,12 +150,13 @@ public:
 private:
     SRes Pass(const Byte* data, size_t size) {
         if (size == 0) return SZ_OK;
-        crc_ = CrcUpdate(crc_, data, size);
+        if (checked_) crc_ = CrcUpdate(crc_, data, size);
         return sink_.Put(data, size);
     }
 
     IFolderSink& sink_;
     Filter* filter_;
+    const bool checked_;  // the block has a CRC of its own (files have theirs)
     std::vector<Byte> held_;
     size_t count_ = 0;
     UInt32 crc_ = CRC_INIT_VAL;
@@ -330,7 +331,8 @@ SRes DecodeStreamed(const CSzArEx& db, UInt32 index, const Layout& layout, Filte
                     IFolderSink& sink, ISzAllocPtr alloc) {
     const CSzCoderInfo& main = layout.folder.Coders[0];
     PackInput in(source, layout.packOffset, layout.packSize);
-    Output out(sink, layout.folder.NumCoders == 2 ? filter : nullptr);
+    const bool checked = SzBitWithVals_Check(&db.db.FolderCRCs, index);
+    Output out(sink, layout.folder.NumCoders == 2 ? filter : nullptr, checked);
     SRes res = SZ_OK;
     if (main.MethodID == kCopy) {
         res = layout.packSize != layout.unpackSize ? SZ_ERROR_DATA : CopyStored(in, layout.unpackSize, out);
@@ -340,7 +342,7 @@ SRes DecodeStreamed(const CSzArEx& db, UInt32 index, const Layout& layout, Filte
         if (res == SZ_OK) res = stage.Run(in, layout.unpackSize, out);
     }
     if (res == SZ_OK) res = out.Finish();
-    if (res == SZ_OK && SzBitWithVals_Check(&db.db.FolderCRCs, index) && out.Crc() != db.db.FolderCRCs.Vals[index]) {
+    if (res == SZ_OK && checked && out.Crc() != db.db.FolderCRCs.Vals[index]) {
         res = SZ_ERROR_CRC;
     }
     return res;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 extern "C" {
@@ -82,19 +83,27 @@ bool IsLink(const std::wstring& path) {
 }
 
 // Creates the folders named before each separator after `base` (turning
-// "/" into "\"). False, with nothing created below it, when a part that
-// already exists is a junction or link, or the last part is one.
-bool MakeParents(std::wstring& path, size_t base) {
-    for (size_t i = base; i < path.size(); ++i) {
-        if (path[i] != L'/' && path[i] != L'\\') continue;
-        path[i] = L'\0';
-        const std::wstring folder(path.c_str());
-        path[i] = L'\\';
-        if (IsLink(folder)) return false;
-        ::CreateDirectoryW(folder.c_str(), nullptr);  // an existing folder is fine
+// "/" into "\\"). False, with nothing created below it, when a part that
+// already exists is a junction or link, or the last part is one. Folders
+// already made or checked for an earlier entry are not asked about again.
+class FolderMaker {
+public:
+    bool MakeParents(std::wstring& path, size_t base) {
+        for (size_t i = base; i < path.size(); ++i) {
+            if (path[i] != L'/' && path[i] != L'\\') continue;
+            path[i] = L'\\';
+            if (made_.count(path.substr(0, i))) continue;
+            std::wstring folder = path.substr(0, i);
+            if (IsLink(folder)) return false;
+            ::CreateDirectoryW(folder.c_str(), nullptr);  // an existing folder is fine
+            made_.insert(std::move(folder));
+        }
+        return !IsLink(path);
     }
-    return !IsLink(path);
-}
+
+private:
+    std::unordered_set<std::wstring> made_;
+};
 
 // Archives made on Unix keep the mode in the high bits.
 DWORD WindowsAttributes(UInt32 attributes) { return (attributes & 0xF0000000) ? (attributes & 0x7FFF) : attributes; }
@@ -490,7 +499,7 @@ private:
                 continue;
             }
             entry.path = destination_ + L"\\" + name;
-            if (!MakeParents(entry.path, destination_.size() + 1)) {
+            if (!folders_.MakeParents(entry.path, destination_.size() + 1)) {
                 Refuse(name, EntryRefusal::ThroughLink);
                 continue;
             }
@@ -618,6 +627,7 @@ private:
     const ExtractCallbacks& callbacks_;
     CSzArEx db_;
     std::vector<Entry> entries_;
+    FolderMaker folders_;
     Board board_;
     UInt64 total_ = 0;
     UInt32 blockSeen_ = 0;
