@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 extern "C" {
 #include <7z/7zCrc.h>
@@ -119,4 +122,80 @@ TEST(ExtractionSizes, APayloadOfTheProductsSize) {
         EXPECT_EQ(data.size(), size) << name;
         EXPECT_EQ(actual, crc) << name;
     }
+}
+
+namespace {
+
+// CRC-32 and size of a file, read in pieces.
+std::pair<uint64_t, uint32_t> SizeAndCrc(const std::wstring& path) {
+    vek::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    std::vector<unsigned char> piece(4 << 20);
+    uint64_t size = 0;
+    uint32_t crc = CRC_INIT_VAL;
+    DWORD got = 0;
+    while (file && ::ReadFile(file.get(), piece.data(), static_cast<DWORD>(piece.size()), &got, nullptr) && got) {
+        crc = CrcUpdate(crc, piece.data(), got);
+        size += got;
+    }
+    return {size, CRC_GET_DIGEST(crc)};
+}
+
+// On the 32-bit installer: reserves the free address space in 256 and
+// 64 MiB pieces and hands two 64 MiB pieces back, so that no free block
+// larger than 128 MiB is left.
+const char kSqueeze[] = R"(
+local VirtualAlloc = GLibTab.kernel32:Get("VirtualAlloc", "uint")
+local VirtualFree = GLibTab.kernel32:Get("VirtualFree", "bool")
+local held = {}
+for _, mib in ipairs({256, 64}) do
+    while true do
+        local at = VirtualAlloc(nil, mib * 1048576, 0x2000, 1)  -- MEM_RESERVE, PAGE_NOACCESS
+        if at == 0 then break end
+        held[#held + 1] = at
+    end
+end
+for i = 1, 2 do VirtualFree(table.remove(held), 0, 0x8000) end  -- MEM_RELEASE
+)";
+
+}  // namespace
+
+// A payload of 600 MiB (one file in one solid block) streams through a
+// window of its 16 MiB dictionary: the extraction's peak private bytes stay
+// below window + 32 MiB, and on the 32-bit build it goes through with no
+// free block of address space larger than 128 MiB, where a block decoded
+// whole needs 600 MiB in one piece.
+TEST(ExtractionSizes, ALargePayloadInLittleAddressSpace) {
+    const bool wide = sizeof(void*) == 8;
+    const int peakAt = wide ? 64 : 36;  // PeakPagefileUsage in PROCESS_MEMORY_COUNTERS
+    Probe probe(L"large_payload");
+    const std::wstring out = probe.dir() / L"out";
+    ASSERT_TRUE(::CreateDirectoryW(out.c_str(), nullptr));
+    std::ostringstream script;
+    script << (wide ? "" : kSqueeze) << "local counters = RawBuffer.New(80)\n"
+           << "local info = GLibTab.psapi:Get('GetProcessMemoryInfo', 'bool')\n"
+           << "local me = GLibTab.kernel32:Get('GetCurrentProcess', 'ptr')()\n"
+           << "local function peak() counters:OffsetSetAsUInt32(0, 80) info(me, counters, 80) "
+           << "return counters:OffsetGetAsUInt32(" << peakAt << ") end\n"
+           << "local before = peak()\n"
+           << "local ok = Lua_UnCompress7z('APP.7Z', " << LuaQuote(out) << ")\n"
+           << "probe_record(tostring(ok), string.format('%d', peak() - before))\n";
+    probe.Script(script.str()).Timeout(300000).Run();  // emulated machines too
+    const auto records = probe.Records();
+    ASSERT_FALSE(records.empty());
+    const size_t tab = records[0].find('\t');
+    ASSERT_NE(tab, std::string::npos) << records[0];
+    EXPECT_EQ(records[0].substr(0, tab), "true");
+    EXPECT_LT(std::stoll(records[0].substr(tab + 1)), (16 + 32) << 20);
+    const auto manifest = ReadLines(BuildPath(L"large-payload\\manifest.txt"));
+    ASSERT_EQ(manifest.size(), 1u);
+    std::istringstream fields(manifest[0]);
+    std::string name, crc;
+    uint64_t size = 0;
+    fields >> name >> size >> crc;
+    CrcGenerateTable();
+    const auto [actualSize, actualCrc] = SizeAndCrc(out + L"\\large.bin");
+    char actual[9];
+    std::snprintf(actual, sizeof actual, "%08x", static_cast<unsigned>(actualCrc));
+    EXPECT_EQ(actualSize, size);
+    EXPECT_EQ(actual, crc);
 }
