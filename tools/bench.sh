@@ -133,3 +133,8 @@ xvfb-run -a -s "-screen 0 1280x1024x24" /usr/bin/python3 "$root/tests/bench/wind
 # framework showing the same skin, CPU while the install view only waits,
 # and the size of the stripped i686 installer.
 xvfb-run -a -s "-screen 0 1280x1024x24" /usr/bin/python3 "$root/tests/bench/installer_window_bench.py" "$(dirname "$B")"
+
+# What the stripped i686 host weighs without resources, part by part.
+if [ -f "$(dirname "$B")/i686/vekpack.json" ]; then
+    python3 "$root/tests/bench/host_size.py" "$(dirname "$B")/i686"
+fi

@@ -58,6 +58,10 @@ struct Find {
     static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
     static void Close(HANDLE h) { ::FindClose(h); }
 };
+struct ChangeNotification {  // FindFirstChangeNotification: INVALID_HANDLE_VALUE on failure
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) { ::FindCloseChangeNotification(h); }
+};
 struct RegKey {
     static HKEY Invalid() { return nullptr; }
     static void Close(HKEY k) { ::RegCloseKey(k); }
@@ -83,6 +87,7 @@ struct Local {  // blocks the system allocates for the caller (security descript
 using UniqueHandle = UniqueResource<HANDLE, traits::Handle>;
 using UniqueFile = UniqueResource<HANDLE, traits::File>;
 using UniqueFind = UniqueResource<HANDLE, traits::Find>;
+using UniqueChangeNotification = UniqueResource<HANDLE, traits::ChangeNotification>;
 using UniqueKey = UniqueResource<HKEY, traits::RegKey>;
 using UniqueModule = UniqueResource<HMODULE, traits::Module>;
 using UniqueResourceData = UniqueResource<HGLOBAL, traits::Resource>;

@@ -7,6 +7,10 @@
 #include <shlwapi.h>
 
 #define FMT_HEADER_ONLY
+// Nothing is formatted for a locale ('L'); with a fixed separator fmt never
+// names std::locale, which would drag every locale facet of libstdc++
+// (about 570 KB) into the installer.
+#define FMT_STATIC_THOUSANDS_SEPARATOR ','
 #include <spdlog/sinks/daily_file_sink.h>
 #include <spdlog/spdlog.h>
 
