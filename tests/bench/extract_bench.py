@@ -2,7 +2,7 @@
 """Payload extraction: the installer extracting its own payload resource
 under Wine next to 7zz on the Linux side, on the same archives, in one run.
 
-  extract_bench.py BUILD_ROOT [--mb 160] [--rounds 3] [--sizes 16m,32m,64m,on]
+  extract_bench.py BUILD_ROOT [--mb 160] [--rounds 5] [--sizes 16m,32m,64m,on]
 
 A generated payload (text, incompressible data and a few large files) is
 packed as vekpack packs it, once per solid block size; each archive goes
@@ -81,37 +81,45 @@ def timed(command, **kwargs):
         return time.monotonic() - started, int(out.read().split()[-1])
 
 
-def ours(bench, installer, rounds):
-    times, rss, private = [], [], []
-    for _ in range(rounds):
-        out = bench.unix("C:\\bench-out")
-        shutil.rmtree(out, ignore_errors=True)
-        os.makedirs(out)
-        records = bench.unix("C:\\bench-records.txt")
-        if os.path.exists(records):
-            os.remove(records)
-        with open(bench.unix("C:\\bench-extract.lua"), "w") as f:
-            f.write(EXTRACT % "C:\\bench-out")
-        env = dict(bench.env, VEK_PROBE_SCRIPT="C:\\bench-extract.lua", VEK_PROBE_OUT="C:\\bench-records.txt")
-        seconds, kb = timed(wine_command(installer, "/InstallSlience", "true"), env=env)
-        with open(records) as f:
-            line = [l.split("\t") for l in f.read().splitlines() if l.startswith(("true", "false"))][0]
-        if line[0] != "true":
-            raise SystemExit("the installer's extraction failed")
-        times.append(seconds)
-        rss.append(kb)
-        private.append(int(line[1]))
-    return statistics.median(times), max(rss) / 1024, max(private) / 1048576, out
+def ours(bench, installer):
+    out = bench.unix("C:\\bench-out")
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    records = bench.unix("C:\\bench-records.txt")
+    if os.path.exists(records):
+        os.remove(records)
+    with open(bench.unix("C:\\bench-extract.lua"), "w") as f:
+        f.write(EXTRACT % "C:\\bench-out")
+    env = dict(bench.env, VEK_PROBE_SCRIPT="C:\\bench-extract.lua", VEK_PROBE_OUT="C:\\bench-records.txt")
+    seconds, kb = timed(wine_command(installer, "/InstallSlience", "true"), env=env)
+    with open(records) as f:
+        line = [l.split("\t") for l in f.read().splitlines() if l.startswith(("true", "false"))][0]
+    if line[0] != "true":
+        raise SystemExit("the installer's extraction failed")
+    return seconds, kb / 1024, int(line[1]) / 1048576, out
 
 
-def sevenzip(archive, threads, work, rounds):
+def sevenzip(archive, threads, work):
     out = os.path.join(work, "out-7zz")
-    times = []
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    return timed(["7zz", "x", "-bd", "-y", "-mmt%d" % threads, "-o" + out, archive])[0]
+
+
+def measure(bench, installer, archive, work, rounds):
+    """Medians of `rounds` rounds, each running the three one after the
+    other, so that a slow spell of the machine falls on all of them."""
+    runs = {"ours": [], 1: [], 2: []}
+    rss, private = [], []
     for _ in range(rounds):
-        shutil.rmtree(out, ignore_errors=True)
-        os.makedirs(out)
-        times.append(timed(["7zz", "x", "-bd", "-y", "-mmt%d" % threads, "-o" + out, archive])[0])
-    return statistics.median(times)
+        seconds, rss_mb, private_mb, out = ours(bench, installer)
+        runs["ours"].append(seconds)
+        rss.append(rss_mb)
+        private.append(private_mb)
+        runs[1].append(sevenzip(archive, 1, work))
+        runs[2].append(sevenzip(archive, 2, work))
+    medians = {k: statistics.median(v) for k, v in runs.items()}
+    return medians, max(rss), max(private), out
 
 
 def same_tree(a, b):
@@ -122,7 +130,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build_root")
     parser.add_argument("--mb", type=int, default=160)
-    parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--sizes", default="16m,32m,64m,on")
     args = parser.parse_args()
     build = os.path.join(os.path.abspath(args.build_root), "x86_64")
@@ -149,13 +157,12 @@ def main():
                            check=True, stdout=subprocess.DEVNULL)
             bench.start()
             try:
-                seconds, rss_mb, private_mb, out = ours(bench, installer, args.rounds)
+                medians, rss_mb, private_mb, out = measure(bench, installer, archive, work, args.rounds)
                 identical = same_tree(tree, out)
                 shutil.rmtree(out, ignore_errors=True)
             finally:
                 bench.stop()
-            one = sevenzip(archive, 1, work, args.rounds)
-            two = sevenzip(archive, 2, work, args.rounds)
+            seconds, one, two = medians["ours"], medians[1], medians[2]
             packed = os.path.getsize(archive)
             print("%-9s %5.1fMB %5.1f%% %6d | %8.2f %8.0f %9.0f | %8.2f %8.2f | %6.2f %6.2f | %s" % (
                 block, packed / 1e6, 100.0 * packed / total, blocks, seconds, rss_mb, private_mb, one, two,

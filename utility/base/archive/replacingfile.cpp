@@ -85,7 +85,8 @@ DWORD ReplacingFile::Place() {
     const DWORD old = ::GetFileAttributesW(final_.c_str());
     const bool readOnly = old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY);
     if (readOnly) ::SetFileAttributesW(final_.c_str(), old & ~FILE_ATTRIBUTE_READONLY);
-    DWORD error = InUseError(final_);
+    // Only a file that is there can be in use (and a fresh install has none).
+    DWORD error = old == INVALID_FILE_ATTRIBUTES ? 0 : InUseError(final_);
     if (error == 0) {
         if (::MoveFileExW(temp_.c_str(), final_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             placed_ = true;

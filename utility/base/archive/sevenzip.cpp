@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstring>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -364,6 +366,98 @@ private:
     std::unique_ptr<EntryWriter> writer_;
 };
 
+// Hands a block's bytes from its decoding thread to a writing thread of
+// its own through a few buffers, so that the decoder goes on while the
+// files are written. Every wait ends by the other side: the writer frees a
+// buffer or fails (a question it waits on ends with a cancel), the decoder
+// hands on bytes or closes.
+class PipedSink final : public IFolderSink {
+public:
+    PipedSink(IFolderSink& inner, const std::atomic<bool>& cancel) : inner_(inner), cancel_(cancel) {
+        for (size_t i = 0; i < kBuffers; ++i) {
+            buffers_[i].resize(kPiece);
+            free_.push_back(i);
+        }
+        writer_ = std::thread([this] { Drain(); });
+    }
+    ~PipedSink() { Close(); }
+    PipedSink(const PipedSink&) = delete;
+    PipedSink& operator=(const PipedSink&) = delete;
+
+    SRes Put(const Byte* data, size_t size) override {
+        while (size > 0) {
+            if (cancel_.load()) return SZ_ERROR_PROGRESS;
+            std::unique_lock<std::mutex> hold(lock_);
+            changed_.wait(hold, [&] { return !free_.empty() || result_ != SZ_OK; });
+            if (result_ != SZ_OK) return result_;
+            const size_t i = free_.back();
+            free_.pop_back();
+            hold.unlock();
+            const size_t n = std::min(size, kPiece);
+            std::memcpy(buffers_[i].data(), data, n);
+            hold.lock();
+            full_.push_back({i, n});
+            changed_.notify_all();
+            data += n;
+            size -= n;
+        }
+        return SZ_OK;
+    }
+
+    // Waits until every byte handed on was written; the writer's result.
+    SRes Close() {
+        if (writer_.joinable()) {
+            {
+                std::lock_guard<std::mutex> hold(lock_);
+                closed_ = true;
+            }
+            changed_.notify_all();
+            writer_.join();
+        }
+        return result_;
+    }
+
+private:
+    static constexpr size_t kBuffers = 4;
+    static constexpr size_t kPiece = 1u << 20;
+
+    void Drain() {
+        std::unique_lock<std::mutex> hold(lock_);
+        for (;;) {
+            changed_.wait(hold, [&] { return !full_.empty() || closed_; });
+            if (full_.empty()) return;
+            const auto [i, n] = full_.front();
+            full_.pop_front();
+            const bool failed = result_ != SZ_OK;
+            hold.unlock();
+            const SRes res = failed ? SZ_OK : Write(buffers_[i].data(), n);
+            hold.lock();
+            if (res != SZ_OK) result_ = res;
+            free_.push_back(i);
+            changed_.notify_all();
+        }
+    }
+
+    SRes Write(const Byte* data, size_t size) {
+        try {
+            return inner_.Put(data, size);
+        } catch (const std::exception&) {
+            return SZ_ERROR_MEM;
+        }
+    }
+
+    IFolderSink& inner_;
+    const std::atomic<bool>& cancel_;
+    std::vector<Byte> buffers_[kBuffers];
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::vector<size_t> free_;
+    std::deque<std::pair<size_t, size_t>> full_;
+    bool closed_ = false;
+    SRes result_ = SZ_OK;  // the writer's first failure
+    std::thread writer_;
+};
+
 // The decoding threads: each takes the next block not yet taken and writes
 // its files. Joined on the way out, whatever ends the extraction.
 class Decoders {
@@ -379,18 +473,27 @@ public:
     Decoders(const Decoders&) = delete;
     Decoders& operator=(const Decoders&) = delete;
 
-    void Start(unsigned count) {
+    // `piped`: each decoding thread hands its bytes to a writing thread.
+    void Start(unsigned count, bool piped) {
+        piped_ = piped;
         for (unsigned i = 0; i < count; ++i) threads_.emplace_back([this] { Work(); });
     }
 
 private:
+    SRes DecodePiped(UInt32 folder, BlockSink& sink) {
+        PipedSink pipe(sink, board_.cancel);
+        const SRes decoded = DecodeFolder(db_, folder, source_, pipe, &kAlloc);
+        const SRes written = pipe.Close();
+        return decoded == SZ_OK || decoded == SZ_ERROR_PROGRESS ? (written != SZ_OK ? written : decoded) : decoded;
+    }
+
     void Work() {
         for (size_t k = next_.fetch_add(1); k < folders_.size() && !board_.cancel.load(); k = next_.fetch_add(1)) {
             const UInt32 folder = folders_[k];
             SRes res = SZ_ERROR_MEM;
             try {
                 BlockSink sink(db_, folder, entries_, board_, progress_);
-                res = DecodeFolder(db_, folder, source_, sink, &kAlloc);
+                res = piped_ ? DecodePiped(folder, sink) : DecodeFolder(db_, folder, source_, sink, &kAlloc);
                 if (res == SZ_OK) res = sink.Finish();
             } catch (const std::exception&) {
                 res = SZ_ERROR_MEM;
@@ -405,6 +508,7 @@ private:
     const std::vector<UInt32> folders_;
     Board& board_;
     Progress& progress_;
+    bool piped_ = false;
     std::atomic<size_t> next_{0};
     std::vector<std::thread> threads_;
 };
@@ -448,7 +552,10 @@ public:
         board_.blocks.resize(db_.db.NumFolders);
         Progress progress(total_);
         Decoders decoders(db_, source, entries_, folders, board_, progress);
-        if (!folders.empty()) decoders.Start(ThreadsFor(db_, folders));
+        if (!folders.empty()) {
+            const unsigned threads = ThreadsFor(db_, folders);
+            decoders.Start(threads, true);
+        }
         for (UInt32 i = 0; i < db_.NumFiles; ++i) {
             if (Settle(i) == Step::End) return result_;
         }
@@ -601,7 +708,9 @@ private:
         if (placed == Attempt::Ended) return End(result_);
         result_ = {};
         const Stored stored(db_, index);
-        if (stored.attributes) ::SetFileAttributesW(entries_[index].path.c_str(), WindowsAttributes(*stored.attributes));
+        // A new file has the archive attribute already: one call less per file.
+        const DWORD attributes = stored.attributes ? WindowsAttributes(*stored.attributes) : FILE_ATTRIBUTE_ARCHIVE;
+        if (attributes != FILE_ATTRIBUTE_ARCHIVE) ::SetFileAttributesW(entries_[index].path.c_str(), attributes);
         if (callbacks_.onExtracted) callbacks_.onExtracted(entries_[index].path);
         return Step::Next;
     }
