@@ -64,62 +64,12 @@ printf 'delete 10000 files: Lua_DelFileRecursive %.3f s, rm -r %.3f s, ratio %.1
     "$(echo "$wine_s / $rm_s" | bc -l)"
 rm -f "$temp_unix/vek-bench.lua" "$temp_unix/vek-bench-records.txt"
 
-# Payload extraction: a generated payload of about 150 MB (text and random
-# data, a few thousand files) packed with 7zz, extracted by Lua_UnCompress7z
-# under Wine and by 7zz on the Linux side; throughput ratio and our peak memory.
-bench=$temp_unix/vek-bench-payload
-rm -rf "$bench"; mkdir -p "$bench/tree"
-python3 - "$bench/tree" <<'PY'
-import os, random, sys
-root, rng = sys.argv[1], random.Random(7)
-words = [bytes(rng.choice(b"abcdefghijklmnopqrstuvwxyz") for _ in range(rng.randint(2, 9))) for _ in range(5000)]
-total = 0
-for i in range(3000):
-    folder = os.path.join(root, "d%02d" % (i % 40), "s%d" % (i % 7))
-    os.makedirs(folder, exist_ok=True)
-    if i % 3 == 0:
-        data = os.urandom(rng.randint(10000, 60000))
-    else:
-        data = b" ".join(rng.choice(words) for _ in range(rng.randint(4000, 12000)))
-    open(os.path.join(folder, "f%04d.%s" % (i, "bin" if i % 3 == 0 else "txt")), "wb").write(data)
-    total += len(data)
-big = os.path.join(root, "big")
-os.makedirs(big, exist_ok=True)
-for j in range(4):
-    chunk = os.urandom(8 << 20) + b"".join(rng.choice(words) for _ in range(1500000))
-    open(os.path.join(big, "blob%d.dat" % j), "wb").write(chunk)
-    total += len(chunk)
-print("payload: %d files, %.1f MB" % (3004, total / 1e6))
-PY
-(cd "$bench/tree" && 7zz a -bd -t7z -m0=lzma2 -ms=on -mx=5 ../payload.7z . >/dev/null)
-archive_mb=$(du -m "$bench/payload.7z" | cut -f1)
-mkdir -p "$bench/out-wine" "$bench/out-7zz"
-cat > "$bench/extract.lua" <<LUA
-local counters = RawBuffer.New(80)
-counters:OffsetSetAsUInt32(0, 80)
-local t0 = os.clock()
-local ok = Lua_UnCompress7z([[C:\\users\\$user\\Temp\\vek-bench-payload\\payload.7z]],
-                            [[C:\\users\\$user\\Temp\\vek-bench-payload\\out-wine]], true)
-local seconds = os.clock() - t0
-GLibTab.psapi:Get("GetProcessMemoryInfo", "bool")(GLibTab.kernel32:Get("GetCurrentProcess", "ptr")(), counters, 80)
--- PeakPagefileUsage (private bytes) sits at offset 64 on 64-bit builds
-probe_record(tostring(ok), string.format("%.3f", seconds), counters:OffsetGetAsUInt32(64) + counters:OffsetGetAsUInt32(68) * 4294967296)
-LUA
-rm -f "$bench/records.txt"
-VEK_PROBE_SCRIPT="C:\\users\\$user\\Temp\\vek-bench-payload\\extract.lua" \
-VEK_PROBE_OUT="C:\\users\\$user\\Temp\\vek-bench-payload\\records.txt" \
-    /usr/bin/time -f %M -o "$bench/rss.txt" "$run" "$B/tests/installers/probe.exe" /InstallSlience true </dev/null >/dev/null 2>&1
-read -r ok wine_s peak < <(tr -d '\r' < "$bench/records.txt" | head -1)
-peak_rss_kb=$(tail -1 "$bench/rss.txt")
-start=$(date +%s.%N); (cd "$bench/out-7zz" && 7zz x -bd -y ../payload.7z >/dev/null); end=$(date +%s.%N)
-sz_s=$(echo "$end - $start" | bc -l)
-unpacked_mb=$(du -sm "$bench/tree" | cut -f1)
-same=$(diff -r "$bench/tree" "$bench/out-wine" >/dev/null && echo identical || echo DIFFERENT)
-largest_block_mb=$(7zz l -slt "$bench/payload.7z" | awk '/^Size = /{s=$3} /^Block = /{b[$3]+=s} END{m=0; for (k in b) if (b[k]>m) m=b[k]; printf "%.0f", m/1048576}')
-printf 'extract %s MB (archive %s MB, largest solid block %s MB): Lua_UnCompress7z %s s (%s, files %s), 7zz x %.3f s, throughput ratio %.2f, peak resident memory of the installer %.0f MB (Wine reports peak private bytes %.0f MB)\n' \
-    "$unpacked_mb" "$archive_mb" "$largest_block_mb" "$wine_s" "$ok" "$same" "$sz_s" "$(echo "$sz_s / $wine_s" | bc -l)" \
-    "$(echo "$peak_rss_kb / 1024" | bc -l)" "$(echo "$peak / 1048576" | bc -l)"
-rm -rf "$bench"
+# Payload extraction: a generated payload of 160 MB packed with 16 MiB,
+# 32 MiB and 64 MiB solid blocks and as one block, each extracted from a
+# probe installer's own payload resource under Wine next to 7zz x -mmt1 and
+# -mmt2 on the same archive (whole-process wall times, in turns); packed
+# size, ratio, blocks and our peak memory per block size.
+python3 "$root/tests/bench/extract_bench.py" "$(dirname "$B")" --sizes 16m,32m,64m,on
 
 # A whole silent install (median of 5 fresh prefixes) next to 7zz extracting
 # the same payload; peak memory; installer and payload sizes.

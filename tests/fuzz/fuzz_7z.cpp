@@ -39,30 +39,16 @@ struct Collect final : vek::IFolderSink {
 };
 
 SRes OpenArchive(vek::IArchiveSource& source, CSzArEx* db) {
-    vek::SourceInStream stream(source);
-    std::vector<Byte> lookBuffer(1 << 14);
-    CLookToRead2 look = {};
-    LookToRead2_CreateVTable(&look, False);
-    look.buf = lookBuffer.data();
-    look.bufSize = lookBuffer.size();
-    look.realStream = &stream.vt;
-    LookToRead2_INIT(&look);
-    return SzArEx_Open(db, &look.vt, &kAlloc, &kAlloc);
+    vek::LookInSource look(source);
+    return SzArEx_Open(db, look.get(), &kAlloc, &kAlloc);
 }
 
 SRes DecodeWhole(const CSzArEx& db, UInt32 folder, vek::IArchiveSource& source, std::vector<Byte>* out) {
     const UInt64 size = SzAr_GetFolderUnpackSize(&db.db, folder);
     if (size > kAllocationCap) return SZ_ERROR_MEM;
     out->resize(static_cast<size_t>(size));
-    vek::SourceInStream stream(source);
-    std::vector<Byte> lookBuffer(1 << 14);
-    CLookToRead2 look = {};
-    LookToRead2_CreateVTable(&look, False);
-    look.buf = lookBuffer.data();
-    look.bufSize = lookBuffer.size();
-    look.realStream = &stream.vt;
-    LookToRead2_INIT(&look);
-    return SzAr_DecodeFolder(&db.db, folder, &look.vt, db.dataPos, out->data(), out->size(), &kAlloc);
+    vek::LookInSource look(source);
+    return SzAr_DecodeFolder(&db.db, folder, look.get(), db.dataPos, out->data(), out->size(), &kAlloc);
 }
 
 void CompareBlocks(const CSzArEx& db, vek::IArchiveSource& source) {

@@ -58,6 +58,17 @@ TEST(ArchiveFunctions, ExtractionMethodsResourcesAndBadArchives) {
         L"xm Fun:Lua_UnCompress7z, Description:entry ..\\first.txt leaves the destination, refused!\r\n"));
     EXPECT_TRUE(run.HasTrace(
         L"xm Fun:Lua_UnCompress7z, Description:entry nul.AA_first is a name Windows would change, refused!\r\n"));
+    // Progress for the log: a line at each tenth of the bytes written, the
+    // last one at the whole (the test tree's files, 5583805 bytes).
+    EXPECT_TRUE(run.HasTrace(L"xm UnCompress 100% (5583805 of 5583805 bytes).\r\n")) << Utf8(run.Joined());
+    size_t extractions = 0, tenths = 0;
+    for (const std::wstring& line : run.traces) {
+        if (line.rfind(L"xm UnCompress ", 0) != 0) continue;
+        if (line.find(L" to ") != std::wstring::npos) ++extractions;
+        if (line.find(L"% (") != std::wstring::npos) ++tenths;
+    }
+    EXPECT_GT(tenths, 0u);
+    EXPECT_LE(tenths, 10 * extractions);
 }
 
 TEST(ScriptModules, RequireNeverLoadsAFile) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 extern "C" {
 #include <7z/7zTypes.h>
@@ -98,6 +99,29 @@ private:
         *offset = target;
         return SZ_OK;
     }
+};
+
+// The decoder's look-ahead reader over a source, with a position of its
+// own: what the archive database and the whole-block path read through.
+class LookInSource {
+public:
+    explicit LookInSource(IArchiveSource& source, size_t lookAhead = 1 << 14)
+        : stream_(source), buffer_(lookAhead) {
+        LookToRead2_CreateVTable(&look_, False);
+        look_.buf = buffer_.data();
+        look_.bufSize = buffer_.size();
+        look_.realStream = &stream_.vt;
+        LookToRead2_INIT(&look_);
+    }
+    LookInSource(const LookInSource&) = delete;
+    LookInSource& operator=(const LookInSource&) = delete;
+
+    ILookInStreamPtr get() const { return &look_.vt; }
+
+private:
+    SourceInStream stream_;
+    std::vector<Byte> buffer_;
+    mutable CLookToRead2 look_ = {};  // the SDK reads through a const pointer and updates it
 };
 
 }  // namespace vek

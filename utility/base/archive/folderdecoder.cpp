@@ -354,15 +354,8 @@ SRes DecodeWhole(const CSzArEx& db, UInt32 index, IArchiveSource& source, IFolde
     if (size != static_cast<size_t>(size)) return SZ_ERROR_MEM;
     Byte* block = size ? static_cast<Byte*>(ISzAlloc_Alloc(alloc, static_cast<size_t>(size))) : nullptr;
     if (size && !block) return SZ_ERROR_MEM;
-    SourceInStream stream(source);
-    std::vector<Byte> lookBuffer(1 << 14);
-    CLookToRead2 look = {};
-    LookToRead2_CreateVTable(&look, False);
-    look.buf = lookBuffer.data();
-    look.bufSize = lookBuffer.size();
-    look.realStream = &stream.vt;
-    LookToRead2_INIT(&look);
-    SRes res = SzAr_DecodeFolder(&db.db, index, &look.vt, db.dataPos, block, static_cast<size_t>(size), alloc);
+    LookInSource look(source);
+    SRes res = SzAr_DecodeFolder(&db.db, index, look.get(), db.dataPos, block, static_cast<size_t>(size), alloc);
     if (res == SZ_OK && size) res = sink.Put(block, static_cast<size_t>(size));
     ISzAlloc_Free(alloc, block);
     return res;

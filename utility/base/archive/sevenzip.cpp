@@ -567,15 +567,8 @@ private:
     enum class Step { Next, End };
 
     SRes Open(IArchiveSource& source) {
-        SourceInStream stream(source);
-        std::vector<Byte> lookBuffer(kLookAhead);
-        CLookToRead2 look = {};
-        LookToRead2_CreateVTable(&look, False);
-        look.buf = lookBuffer.data();
-        look.bufSize = lookBuffer.size();
-        look.realStream = &stream.vt;
-        LookToRead2_INIT(&look);
-        return SzArEx_Open(&db_, &look.vt, &kAlloc, &kAllocTemp);
+        LookInSource look(source, kLookAhead);
+        return SzArEx_Open(&db_, look.get(), &kAlloc, &kAllocTemp);
     }
 
     std::wstring NameOf(UInt32 index) const {
