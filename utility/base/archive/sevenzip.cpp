@@ -4,7 +4,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -22,6 +21,7 @@ extern "C" {
 #include "utility/base/archive/archivesource.h"
 #include "utility/base/archive/entrynames.h"
 #include "utility/base/archive/folderdecoder.h"
+#include "utility/base/archive/pipedsink.h"
 #include "utility/base/archive/replacingfile.h"
 #include "utility/base/handles.h"
 #include "utility/base/trace.h"
@@ -94,8 +94,8 @@ public:
         for (size_t i = base; i < path.size(); ++i) {
             if (path[i] != L'/' && path[i] != L'\\') continue;
             path[i] = L'\\';
-            if (made_.count(path.substr(0, i))) continue;
             std::wstring folder = path.substr(0, i);
+            if (made_.count(folder)) continue;
             if (IsLink(folder)) return false;
             ::CreateDirectoryW(folder.c_str(), nullptr);  // an existing folder is fine
             made_.insert(std::move(folder));
@@ -366,98 +366,6 @@ private:
     std::unique_ptr<EntryWriter> writer_;
 };
 
-// Hands a block's bytes from its decoding thread to a writing thread of
-// its own through a few buffers, so that the decoder goes on while the
-// files are written. Every wait ends by the other side: the writer frees a
-// buffer or fails (a question it waits on ends with a cancel), the decoder
-// hands on bytes or closes.
-class PipedSink final : public IFolderSink {
-public:
-    PipedSink(IFolderSink& inner, const std::atomic<bool>& cancel) : inner_(inner), cancel_(cancel) {
-        for (size_t i = 0; i < kBuffers; ++i) {
-            buffers_[i].resize(kPiece);
-            free_.push_back(i);
-        }
-        writer_ = std::thread([this] { Drain(); });
-    }
-    ~PipedSink() { Close(); }
-    PipedSink(const PipedSink&) = delete;
-    PipedSink& operator=(const PipedSink&) = delete;
-
-    SRes Put(const Byte* data, size_t size) override {
-        while (size > 0) {
-            if (cancel_.load()) return SZ_ERROR_PROGRESS;
-            std::unique_lock<std::mutex> hold(lock_);
-            changed_.wait(hold, [&] { return !free_.empty() || result_ != SZ_OK; });
-            if (result_ != SZ_OK) return result_;
-            const size_t i = free_.back();
-            free_.pop_back();
-            hold.unlock();
-            const size_t n = std::min(size, kPiece);
-            std::memcpy(buffers_[i].data(), data, n);
-            hold.lock();
-            full_.push_back({i, n});
-            changed_.notify_all();
-            data += n;
-            size -= n;
-        }
-        return SZ_OK;
-    }
-
-    // Waits until every byte handed on was written; the writer's result.
-    SRes Close() {
-        if (writer_.joinable()) {
-            {
-                std::lock_guard<std::mutex> hold(lock_);
-                closed_ = true;
-            }
-            changed_.notify_all();
-            writer_.join();
-        }
-        return result_;
-    }
-
-private:
-    static constexpr size_t kBuffers = 4;
-    static constexpr size_t kPiece = 1u << 20;
-
-    void Drain() {
-        std::unique_lock<std::mutex> hold(lock_);
-        for (;;) {
-            changed_.wait(hold, [&] { return !full_.empty() || closed_; });
-            if (full_.empty()) return;
-            const auto [i, n] = full_.front();
-            full_.pop_front();
-            const bool failed = result_ != SZ_OK;
-            hold.unlock();
-            const SRes res = failed ? SZ_OK : Write(buffers_[i].data(), n);
-            hold.lock();
-            if (res != SZ_OK) result_ = res;
-            free_.push_back(i);
-            changed_.notify_all();
-        }
-    }
-
-    SRes Write(const Byte* data, size_t size) {
-        try {
-            return inner_.Put(data, size);
-        } catch (const std::exception&) {
-            return SZ_ERROR_MEM;
-        }
-    }
-
-    IFolderSink& inner_;
-    const std::atomic<bool>& cancel_;
-    std::vector<Byte> buffers_[kBuffers];
-    std::mutex lock_;
-    std::condition_variable changed_;
-    std::vector<size_t> free_;
-    std::deque<std::pair<size_t, size_t>> full_;
-    bool closed_ = false;
-    SRes result_ = SZ_OK;  // the writer's first failure
-    std::thread writer_;
-};
-
 // The decoding threads: each takes the next block not yet taken and writes
 // its files. Joined on the way out, whatever ends the extraction.
 class Decoders {
@@ -473,9 +381,7 @@ public:
     Decoders(const Decoders&) = delete;
     Decoders& operator=(const Decoders&) = delete;
 
-    // `piped`: each decoding thread hands its bytes to a writing thread.
-    void Start(unsigned count, bool piped) {
-        piped_ = piped;
+    void Start(unsigned count) {
         for (unsigned i = 0; i < count; ++i) threads_.emplace_back([this] { Work(); });
     }
 
@@ -493,7 +399,7 @@ private:
             SRes res = SZ_ERROR_MEM;
             try {
                 BlockSink sink(db_, folder, entries_, board_, progress_);
-                res = piped_ ? DecodePiped(folder, sink) : DecodeFolder(db_, folder, source_, sink, &kAlloc);
+                res = DecodePiped(folder, sink);
                 if (res == SZ_OK) res = sink.Finish();
             } catch (const std::exception&) {
                 res = SZ_ERROR_MEM;
@@ -508,7 +414,6 @@ private:
     const std::vector<UInt32> folders_;
     Board& board_;
     Progress& progress_;
-    bool piped_ = false;
     std::atomic<size_t> next_{0};
     std::vector<std::thread> threads_;
 };
@@ -549,13 +454,12 @@ public:
         if (opened != SZ_OK) return {opened, 0};
         const std::vector<UInt32> folders = Prepare();
         board_.slots.resize(db_.NumFiles);
-        board_.blocks.resize(db_.db.NumFolders);
+        // Blocks with no file to write are never decoded: done from the start.
+        board_.blocks.resize(db_.db.NumFolders, Board::Block{true, SZ_OK});
+        for (UInt32 folder : folders) board_.blocks[folder].done = false;
         Progress progress(total_);
         Decoders decoders(db_, source, entries_, folders, board_, progress);
-        if (!folders.empty()) {
-            const unsigned threads = ThreadsFor(db_, folders);
-            decoders.Start(threads, true);
-        }
+        if (!folders.empty()) decoders.Start(ThreadsFor(db_, folders));
         for (UInt32 i = 0; i < db_.NumFiles; ++i) {
             if (Settle(i) == Step::End) return result_;
         }
@@ -638,20 +542,12 @@ private:
     Step Block(UInt32 index) {
         const UInt32 folder = index < db_.NumFiles ? db_.FileToFolder[index] : db_.db.NumFolders;
         for (; blockSeen_ < folder && blockSeen_ < db_.db.NumFolders; ++blockSeen_) {
-            if (!HasWork(blockSeen_)) continue;
             std::unique_lock<std::mutex> hold(board_.lock);
             board_.changed.wait(hold, [&] { return board_.blocks[blockSeen_].done; });
             const SRes res = board_.blocks[blockSeen_].result;
             if (res != SZ_OK && res != SZ_ERROR_PROGRESS) return End({res, 0});
         }
         return Step::Next;
-    }
-
-    bool HasWork(UInt32 folder) const {
-        for (UInt32 i = db_.FolderToFile[folder]; i < db_.FolderToFile[folder + 1] && i < db_.NumFiles; ++i) {
-            if (entries_[i].kind == Entry::Kind::Stream) return true;
-        }
-        return false;
     }
 
     // Waits for the decoding thread's word on a file: answers its question,
