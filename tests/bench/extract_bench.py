@@ -25,9 +25,8 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from bench import Bench, wine_command  # noqa: E402
+from bench import Bench, packer_switches, wine_command  # noqa: E402
 
-DICTIONARY = "16m"
 EXTRACT = """\
 local counters = RawBuffer.New(80)
 counters:OffsetSetAsUInt32(0, 80)
@@ -64,9 +63,8 @@ def make_payload(folder, megabytes):
 
 
 def pack(tree, archive, block):
-    # as tools/vekpack packs a payload folder
-    subprocess.run(["7zz", "a", "-t7z", "-m0=lzma2", "-mx=7", "-md=" + DICTIONARY, "-ms=" + block, "-mtc=off",
-                    "-mta=off", "-bd", "-y", archive] + sorted(os.listdir(tree)),
+    # as tools/vekpack packs a payload folder, but for the block size
+    subprocess.run(["7zz", "a", "-t7z"] + packer_switches(block) + ["-bd", "-y", archive] + sorted(os.listdir(tree)),
                    cwd=tree, check=True, stdout=subprocess.DEVNULL)
     listing = subprocess.run(["7zz", "l", "-slt", archive], capture_output=True, text=True, check=True).stdout
     return len(set(re.findall(r"^Block = (\d+)", listing, re.M)))
@@ -143,8 +141,8 @@ def main():
         os.makedirs(scripts)
         shutil.copy(os.path.join(ROOT, "scripts", "GLOBAL_VAR.lua"), scripts)
         shutil.copy(os.path.join(ROOT, "tests", "fixtures", "probe", "INSTSCRIPT.lua"), scripts)
-        print("payload: %d files, %.1f MB; LZMA2 -mx=7, dictionary %s; %d cores; medians of %d rounds" % (
-            files, total / 1e6, DICTIONARY, os.cpu_count(), args.rounds))
+        print("payload: %d files, %.1f MB; 7zz %s, -ms as below; %d cores; medians of %d rounds" % (
+            files, total / 1e6, " ".join(packer_switches()), os.cpu_count(), args.rounds))
         print("%-9s %7s %6s %6s | %8s %8s %9s | %8s %8s | %6s %6s | %s" % (
             "block", "packed", "ratio", "blocks", "ours s", "RSS MB", "private", "7zz-mmt1", "7zz-mmt2",
             "x mmt1", "x mmt2", "files"))

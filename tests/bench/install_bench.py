@@ -21,7 +21,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from bench import Bench, wine_command  # noqa: E402
+from bench import Bench, packer_switches, wine_command  # noqa: E402
 
 SCRIPT_PAUSE_S = 2.0
 # The uninstall script waits 1 s after ending the service, 1 s after the
@@ -60,8 +60,8 @@ def install_round(build, number):
 def sevenzip_round(payload, work):
     archive = os.path.join(work, "app.7z")
     if not os.path.exists(archive):  # packed as the packager does
-        subprocess.run(["7zz", "a", "-t7z", "-m0=lzma2", "-ms=on", "-mx=7", "-bd", "-y", archive] +
-                       sorted(os.listdir(payload)), cwd=payload, check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["7zz", "a", "-t7z"] + packer_switches() + ["-bd", "-y", archive] + sorted(os.listdir(payload)),
+                       cwd=payload, check=True, stdout=subprocess.DEVNULL)
     out = os.path.join(work, "out")
     shutil.rmtree(out, ignore_errors=True)
     os.makedirs(out)

@@ -6,6 +6,8 @@ Each Bench is a fresh copy of a template prefix (made once per build tree by
 prefix.sh) with a wine server of its own, kept under build/x86_64/e2e/<name>
 for people to look at after a failure."""
 import glob
+import importlib.machinery
+import importlib.util
 import json
 import os
 import re
@@ -316,6 +318,17 @@ def read_hive(path):
 def shipped_install_script():
     with open(os.path.join(REPO, "scripts", "INSTSCRIPT.lua"), encoding="utf-8") as f:
         return f.read()
+
+
+def packer_switches(block_size=None):
+    """The 7zz switches tools/vekpack packs a payload folder with, for
+    benchmarks that pack the same payload themselves; `block_size` (a 7zz
+    -ms value such as 32m or on) in place of the packer's own."""
+    loader = importlib.machinery.SourceFileLoader("vekpack", os.path.join(REPO, "tools", "vekpack"))
+    vekpack = importlib.util.module_from_spec(importlib.util.spec_from_loader("vekpack", loader))
+    loader.exec_module(vekpack)
+    switches = vekpack.compression_switches(vekpack.BLOCK_SIZE, vekpack.DICTIONARY) + ["-mtc=off", "-mta=off"]
+    return [("-ms=" + block_size if s.startswith("-ms=") and block_size else s) for s in switches]
 
 
 def read(path):
