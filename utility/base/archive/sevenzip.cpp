@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstring>
 #include <exception>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -19,12 +17,14 @@ extern "C" {
 }
 
 #include "utility/base/archive/archivesource.h"
+#include "utility/base/archive/blocksink.h"
 #include "utility/base/archive/entrynames.h"
+#include "utility/base/archive/entrywriter.h"
+#include "utility/base/archive/extractboard.h"
 #include "utility/base/archive/folderdecoder.h"
 #include "utility/base/archive/pipedsink.h"
 #include "utility/base/archive/replacingfile.h"
 #include "utility/base/handles.h"
-#include "utility/base/trace.h"
 
 namespace vek {
 
@@ -109,262 +109,6 @@ private:
 
 // Archives made on Unix keep the mode in the high bits.
 DWORD WindowsAttributes(UInt32 attributes) { return (attributes & 0xF0000000) ? (attributes & 0x7FFF) : attributes; }
-
-// Where a file of the archive stands. A decoding thread writes it under a
-// temporary name (Written); the script thread puts it in place, in the
-// archive's order, so that an abort leaves no later file in place.
-enum class Fate { Pending, Asking, Answered, Written, Skipped, Ended };
-
-// The caller's say over a file that cannot be created or put in place.
-enum class Answer { Retry, Skip, Abort };
-
-Answer AnswerOf(int reply) { return reply == 0 ? Answer::Retry : reply == 1 ? Answer::Skip : Answer::Abort; }
-
-enum class Attempt { Done, Skipped, Ended };
-
-// One attempt and, when it fails, the caller's answer: one more attempt,
-// skip the file (its error stays the running result) or abort.
-template <typename Action, typename AskCaller>
-Attempt TryOrAsk(Action action, AskCaller ask, ExtractResult* result) {
-    DWORD error = action();
-    if (error == 0) return Attempt::Done;
-    *result = {kExtractWrite, error};
-    const Answer answer = ask(error);
-    if (answer == Answer::Skip) return Attempt::Skipped;
-    if (answer == Answer::Abort) return Attempt::Ended;
-    error = action();
-    if (error == 0) return Attempt::Done;
-    result->systemError = error;
-    return Attempt::Ended;
-}
-
-// One file written under a temporary name and checked against its CRC,
-// ready to be put in place.
-class EntryWriter {
-public:
-    explicit EntryWriter(std::wstring path) : file_(std::make_unique<ReplacingFile>(std::move(path))) {}
-
-    template <typename AskCaller>
-    Attempt Begin(AskCaller ask) {
-        return TryOrAsk([&] { return file_->Create(); }, ask, &result_);
-    }
-
-    bool Write(const Byte* data, size_t size) {
-        crc_ = CrcUpdate(crc_, data, size);
-        if (file_->Write(data, size)) return true;
-        result_ = {kExtractWrite, ::GetLastError()};
-        return false;
-    }
-
-    // Checks the CRC when the archive has one, keeps the last-write time
-    // and closes the file.
-    bool Seal(const UInt32* crc, const FILETIME* written) {
-        if (crc && CRC_GET_DIGEST(crc_) != *crc) {
-            result_ = {SZ_ERROR_CRC, 0};
-            return false;
-        }
-        if (written) file_->SetLastWriteTime(*written);
-        if (file_->Close()) return true;
-        result_ = {kExtractWrite, ::GetLastError()};
-        return false;
-    }
-
-    ExtractResult Result() const { return result_; }
-    std::unique_ptr<ReplacingFile> Take() { return std::move(file_); }
-
-private:
-    std::unique_ptr<ReplacingFile> file_;
-    UInt32 crc_ = CRC_INIT_VAL;
-    ExtractResult result_;
-};
-
-// The archive's own record of a file.
-struct Stored {
-    const UInt32* crc = nullptr;
-    const UInt32* attributes = nullptr;
-    bool hasTime = false;
-    FILETIME written = {};
-
-    Stored(const CSzArEx& db, UInt32 i) {
-        if (SzBitWithVals_Check(&db.CRCs, i)) crc = &db.CRCs.Vals[i];
-        if (SzBitWithVals_Check(&db.Attribs, i)) attributes = &db.Attribs.Vals[i];
-        hasTime = SzBitWithVals_Check(&db.MTime, i);
-        if (hasTime) written = {db.MTime.Vals[i].Low, db.MTime.Vals[i].High};
-    }
-    const FILETIME* Time() const { return hasTime ? &written : nullptr; }
-};
-
-// An entry of the archive as the script thread found it before decoding.
-struct Entry {
-    enum class Kind { Refused, Folder, Empty, Stream } kind = Kind::Refused;
-    std::wstring path;
-};
-
-// What the decoding threads and the script thread share: each file's fate
-// and each block's end, under one lock.
-struct Board {
-    struct Slot {
-        Fate fate = Fate::Pending;
-        DWORD error = 0;  // Asking: the system error to ask about
-        Answer answer = Answer::Abort;
-        ExtractResult result;
-        std::unique_ptr<ReplacingFile> file;  // Written: waiting to be put in place
-    };
-    struct Block {
-        bool done = false;
-        SRes result = SZ_OK;
-    };
-
-    std::mutex lock;
-    std::condition_variable changed;
-    std::vector<Slot> slots;
-    std::vector<Block> blocks;
-    std::atomic<bool> cancel{false};
-
-    void Settle(UInt32 file, Fate fate, ExtractResult result, std::unique_ptr<ReplacingFile> written = nullptr) {
-        {
-            std::lock_guard<std::mutex> hold(lock);
-            slots[file].fate = fate;
-            slots[file].result = result;
-            slots[file].file = std::move(written);
-        }
-        changed.notify_all();
-    }
-
-    // From a decoding thread: hands the question to the script thread and
-    // waits for its answer (abort when the extraction is being cancelled).
-    Answer Ask(UInt32 file, DWORD error) {
-        std::unique_lock<std::mutex> hold(lock);
-        slots[file].fate = Fate::Asking;
-        slots[file].error = error;
-        changed.notify_all();
-        changed.wait(hold, [&] { return slots[file].fate == Fate::Answered || cancel.load(); });
-        slots[file].fate = Fate::Pending;
-        return cancel.load() ? Answer::Abort : slots[file].answer;
-    }
-
-    void EndBlock(UInt32 folder, SRes result) {
-        {
-            std::lock_guard<std::mutex> hold(lock);
-            blocks[folder].done = true;
-            blocks[folder].result = result;
-        }
-        changed.notify_all();
-    }
-
-    void Cancel() {
-        {
-            std::lock_guard<std::mutex> hold(lock);
-            cancel = true;
-        }
-        changed.notify_all();
-    }
-};
-
-// Bytes written so far; a trace line at each tenth of the whole.
-class Progress {
-public:
-    explicit Progress(UInt64 total) : total_(total) {}
-
-    void Add(UInt64 bytes) {
-        if (total_ == 0) return;
-        const UInt64 done = done_.fetch_add(bytes) + bytes;
-        const UInt64 before = (done - bytes) * 10 / total_, after = done * 10 / total_;
-        if (after > before) {
-            Trace(L"UnCompress %u%% (%I64u of %I64u bytes).\r\n", static_cast<unsigned>(after * 10), done, total_);
-        }
-    }
-
-private:
-    const UInt64 total_;
-    std::atomic<UInt64> done_{0};
-};
-
-// Receives one block's bytes on a decoding thread and writes its files one
-// after the other; questions go to the script thread through the board.
-class BlockSink final : public IFolderSink {
-public:
-    BlockSink(const CSzArEx& db, UInt32 folder, const std::vector<Entry>& entries, Board& board, Progress& progress)
-        : db_(db), entries_(entries), board_(board), progress_(progress) {
-        for (UInt32 i = db.FolderToFile[folder]; i < db.FolderToFile[folder + 1] && i < db.NumFiles; ++i) {
-            if (db.FileToFolder[i] == folder) files_.push_back(i);
-        }
-    }
-
-    SRes Put(const Byte* data, size_t size) override {
-        for (;;) {
-            if (board_.cancel.load()) return SZ_ERROR_PROGRESS;
-            if (!writing_ && !OpenNext()) return stopped_ ? SZ_ERROR_PROGRESS : SZ_OK;
-            if (left_ == 0) {
-                if (!CloseCurrent()) return SZ_ERROR_PROGRESS;
-                continue;
-            }
-            if (size == 0) return SZ_OK;
-            const size_t n = static_cast<size_t>(std::min<UInt64>(size, left_));
-            if (writer_) {
-                if (!writer_->Write(data, n)) return Stop();
-                progress_.Add(n);
-            }
-            data += n;
-            size -= n;
-            left_ -= n;
-        }
-    }
-
-    // After the block: its files must all have been complete.
-    SRes Finish() {
-        const SRes res = Put(nullptr, 0);
-        if (res != SZ_OK) return res;
-        return writing_ || next_ < files_.size() ? SZ_ERROR_FAIL : SZ_OK;
-    }
-
-private:
-    bool OpenNext() {
-        if (stopped_ || next_ == files_.size()) return false;
-        current_ = files_[next_++];
-        left_ = db_.UnpackPositions[current_ + 1] - db_.UnpackPositions[current_];
-        writing_ = true;
-        writer_.reset();
-        if (entries_[current_].kind != Entry::Kind::Stream) return true;  // refused: its bytes pass by
-        writer_ = std::make_unique<EntryWriter>(entries_[current_].path);
-        const UInt32 file = current_;
-        const Attempt begun = writer_->Begin([&](DWORD error) { return board_.Ask(file, error); });
-        if (begun == Attempt::Done) return true;
-        if (begun == Attempt::Ended) return Stop(), false;
-        board_.Settle(current_, Fate::Skipped, writer_->Result());
-        writer_.reset();  // the skipped file's bytes pass by unwritten
-        return true;
-    }
-
-    bool CloseCurrent() {
-        writing_ = false;
-        if (!writer_) return true;
-        const Stored stored(db_, current_);
-        if (!writer_->Seal(stored.crc, stored.Time())) return Stop(), false;
-        board_.Settle(current_, Fate::Written, writer_->Result(), writer_->Take());
-        writer_.reset();
-        return true;
-    }
-
-    SRes Stop() {
-        if (writer_) board_.Settle(current_, Fate::Ended, writer_->Result());
-        writer_.reset();
-        stopped_ = true;
-        return SZ_ERROR_PROGRESS;
-    }
-
-    const CSzArEx& db_;
-    const std::vector<Entry>& entries_;
-    Board& board_;
-    Progress& progress_;
-    std::vector<UInt32> files_;
-    size_t next_ = 0;
-    UInt32 current_ = 0;
-    UInt64 left_ = 0;
-    bool writing_ = false;
-    bool stopped_ = false;
-    std::unique_ptr<EntryWriter> writer_;
-};
 
 // The decoding threads: each takes the next block not yet taken and writes
 // its files. Joined on the way out, whatever ends the extraction.

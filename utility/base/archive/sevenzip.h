@@ -52,7 +52,7 @@ struct ExtractCallbacks {
 ExtractResult Extract7zFile(const std::wstring& archive, const std::wstring& destination,
                             const ExtractCallbacks& callbacks);
 // An archive in its stored form (first two bytes exchanged), as the payload
-// resource holds it; the bytes are copied, never changed.
+// resource holds it; the bytes are read where they lie, never changed.
 ExtractResult Extract7zStored(std::string_view stored, const std::wstring& destination,
                               const ExtractCallbacks& callbacks);
 
