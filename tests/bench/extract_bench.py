@@ -21,11 +21,10 @@ import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from bench import Bench, packer_switches, wine_command  # noqa: E402
+from bench import Bench, packer_switches, timed, wine_command  # noqa: E402
 
 EXTRACT = """\
 local counters = RawBuffer.New(80)
@@ -68,15 +67,6 @@ def pack(tree, archive, block):
                    cwd=tree, check=True, stdout=subprocess.DEVNULL)
     listing = subprocess.run(["7zz", "l", "-slt", archive], capture_output=True, text=True, check=True).stdout
     return len(set(re.findall(r"^Block = (\d+)", listing, re.M)))
-
-
-def timed(command, **kwargs):
-    """Wall seconds and peak resident kB of a whole process (GNU time)."""
-    with tempfile.NamedTemporaryFile("r") as out:
-        started = time.monotonic()
-        subprocess.run(["/usr/bin/time", "-f", "%M", "-o", out.name] + command, check=True,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kwargs)
-        return time.monotonic() - started, int(out.read().split()[-1])
 
 
 def ours(bench, installer):

@@ -17,27 +17,16 @@ import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from bench import Bench, packer_switches, wine_command  # noqa: E402
+from bench import Bench, packer_switches, timed, wine_command  # noqa: E402
 
 SCRIPT_PAUSE_S = 2.0
 # The uninstall script waits 1 s after ending the service, 1 s after the
 # unpinning and 6 s before it closes the statistics library.
 UNINSTALL_PAUSES_S = (2.0, 6.0)
 CLOSED = {"udp_other": 9, "http_ok": 9}
-
-
-def timed(command, **kwargs):
-    """Seconds and peak resident kB of a command (GNU time)."""
-    with tempfile.NamedTemporaryFile("r") as out:
-        started = time.monotonic()
-        subprocess.run(["/usr/bin/time", "-f", "%M", "-o", out.name] + command, check=True,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kwargs)
-        seconds = time.monotonic() - started
-        return seconds, int(out.read().split()[-1])
 
 
 def install_round(build, number):

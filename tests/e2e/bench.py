@@ -320,6 +320,16 @@ def shipped_install_script():
         return f.read()
 
 
+def timed(command, **kwargs):
+    """Wall seconds and peak resident kB of a whole process (GNU time), for
+    the benchmarks."""
+    with tempfile.NamedTemporaryFile("r") as out:
+        started = time.monotonic()
+        subprocess.run(["/usr/bin/time", "-f", "%M", "-o", out.name] + command, check=True,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kwargs)
+        return time.monotonic() - started, int(out.read().split()[-1])
+
+
 def packer_switches(block_size=None):
     """The 7zz switches tools/vekpack packs a payload folder with, for
     benchmarks that pack the same payload themselves; `block_size` (a 7zz

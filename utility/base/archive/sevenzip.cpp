@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
+#include <cwchar>
 #include <exception>
 #include <memory>
 #include <mutex>
